@@ -1,0 +1,33 @@
+# Set-up wrapper: CMake is the build system; this file installs what is missing and drives it.
+BUILD_DIR ?= build
+JOBS ?= $(shell nproc)
+
+APT_PACKAGES := cmake ninja-build g++ make pkg-config \
+	qtbase5-dev qtwebengine5-dev libqt5webchannel5-dev libqt5svg5-dev qttools5-dev-tools \
+	libcpp-httplib-dev libx11-dev \
+	xvfb xauth xdotool trayer fonts-wqy-microhei curl
+
+.PHONY: deps build test demo clean
+
+deps:
+	@missing="$$(for p in $(APT_PACKAGES); do \
+		dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'install ok installed' || echo $$p; \
+		done)"; \
+	if [ -n "$$missing" ]; then \
+		echo "Installing:" $$missing; \
+		apt-get update -q && DEBIAN_FRONTEND=noninteractive \
+		apt-get install -y -q --no-install-recommends $$missing; \
+	fi
+
+build: deps
+	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+test: build
+	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+demo: build
+	./demo/run-demo.sh $(BUILD_DIR)
+
+clean:
+	rm -rf $(BUILD_DIR)

@@ -1,0 +1,76 @@
+#include "configfile.h"
+#include "mainwindow.h"
+#include "singleinstance.h"
+#include "updaterlaunch.h"
+
+#include <QApplication>
+#include <QDebug>
+#include <QDir>
+#include <QProcess>
+#include <QSettings>
+#include <QTextCodec>
+#include <QWebEngineSettings>
+#include <QtWebEngine>
+
+#include <memory>
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts, true);
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
+    QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps, true);
+    QCoreApplication::setAttribute(Qt::AA_UseOpenGLES, true);
+    QtWebEngine::initialize();
+
+    auto app = std::make_unique<QApplication>(argc, argv);
+    QWebEngineSettings::defaultSettings()->setAttribute(QWebEngineSettings::PdfViewerEnabled,
+                                                        true);
+    // From here on every relative path (settings, plug-ins, updater) is the program folder.
+    QDir::setCurrent(QCoreApplication::applicationDirPath());
+    QApplication::setQuitOnLastWindowClosed(false);
+    QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
+
+    auto settings = std::make_unique<QSettings>(configFileName(), QSettings::IniFormat);
+    const bool multiClient = settings->value(QStringLiteral("Sys/MultiClient"), false).toBool();
+
+    auto instance = std::make_unique<SingleInstance>(QStringLiteral("mervo_client"));
+    if (!multiClient) {
+        if (instance->isRunning())
+            return 0;
+        if (!instance->listen()) {
+            // A start racing this one won the name: it shows its window, we end.
+            if (instance->lostToRunningInstance())
+                return 0;
+            qDebug() << instance->errorString();
+            return 1;
+        }
+    }
+
+    auto updater = std::make_unique<QProcess>();
+    updater->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    updater->start(UpdaterLaunch::programPath(),
+                   UpdaterLaunch::arguments(QString::fromLocal8Bit(argv[0])),
+                   QIODevice::ReadWrite);
+    updater->waitForFinished(120000);
+
+    auto window = std::make_unique<MainWindow>();
+    window->showMaximized();
+
+    if (!multiClient) {
+        MainWindow *shown = window.get();
+        QObject::connect(instance.get(), &SingleInstance::newInstanceCreated, instance.get(),
+                         [shown] {
+                             shown->showMaximized();
+                             shown->raise();
+                             shown->activateWindow();
+                         });
+    }
+
+    const int result = app->exec();
+    window.reset();
+    updater.reset();
+    instance.reset();
+    settings.reset();
+    app.reset();
+    return result;
+}

@@ -1,0 +1,250 @@
+#include "mainwindow.h"
+#include "ui_mainwindow.h"
+
+#include "closedialog.h"
+#include "configfile.h"
+#include "jsstring.h"
+#include "plugininterface.h"
+#include "pluginmanager.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDebug>
+#include <QDialog>
+#include <QKeyEvent>
+#include <QLayout>
+#include <QMenu>
+#include <QPluginLoader>
+#include <QSettings>
+#include <QVBoxLayout>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineView>
+
+MainWindow::MainWindow(QWidget *parent)
+    : QMainWindow(parent)
+    , ui(new Ui::MainWindow)
+{
+    ui->setupUi(this);
+
+    trayIcon = new QSystemTrayIcon(this);
+    trayIcon->setIcon(QIcon(QStringLiteral(":/logo.ico")));
+    trayIcon->setToolTip(QStringLiteral("Mervo客户端"));
+    trayIcon->setVisible(true);
+    connect(trayIcon, &QSystemTrayIcon::activated, this, &MainWindow::slt_ActivatedTrayIcon);
+
+    trayMenu = new QMenu(this);
+    auto *quitAction = new QAction(QStringLiteral("退出客户端"), this);
+    connect(quitAction, &QAction::triggered, this, &MainWindow::slt_CloseEvent);
+    trayIcon->setContextMenu(trayMenu);
+
+    QSettings settings(configFileName(), QSettings::IniFormat);
+    const bool multiClient = settings.value(QStringLiteral("Sys/MultiClient"), false).toBool();
+    const QString version = settings.value(QStringLiteral("Sys/Version")).toString();
+
+    auto *multiAction = new QAction(QStringLiteral("允许多个实例"), this);
+    multiAction->setCheckable(true);
+    multiAction->setChecked(multiClient);
+    connect(multiAction, &QAction::triggered, this, &MainWindow::slt_EnableMultiClient);
+    trayMenu->addAction(multiAction);
+    trayMenu->addSeparator();
+    if (!version.isEmpty()) {
+        auto *versionAction = new QAction(QStringLiteral("版本号:") + version, this);
+        versionAction->setEnabled(false);
+        trayMenu->addAction(versionAction);
+        trayMenu->addSeparator();
+    }
+    trayMenu->addAction(quitAction);
+
+    const auto loaded = PluginManager::instance()->loadPlugins(this);
+    for (QPluginLoader *loader : loaded) {
+        auto *plugin = qobject_cast<PluginInterface *>(loader->instance());
+        if (!plugin)
+            continue;
+        if (QAction *action = plugin->getAction())
+            trayMenu->insertAction(trayMenu->actions().constLast(), action);
+        if (plugin->type() == LoginModule)
+            setCentralPlugin(plugin, QString());
+    }
+
+    setMinimumHeight(height());
+    setMinimumWidth(width());
+}
+
+MainWindow::~MainWindow()
+{
+    if (currentPlugin) {
+        currentPlugin->release();
+        if (QWebEngineView *view = currentPlugin->getWeb())
+            view->deleteLater();
+    }
+    delete trayIcon;
+    delete trayMenu;
+    delete ui;
+    PluginManager::instance()->releasePlugins();
+}
+
+QString MainWindow::currentPluginId() const
+{
+    return currentPlugin ? currentPlugin->id() : QString();
+}
+
+void MainWindow::setCentralPlugin(PluginInterface *plugin, QString argument)
+{
+    delete ui->centralwidget->layout();
+    if (currentPlugin)
+        currentPlugin->release();
+    if (QLayout *layout = plugin->centerLayout(argument))
+        ui->centralwidget->setLayout(layout);
+    currentPlugin = plugin;
+    if (QWebEngineView *view = plugin->getWeb()) {
+        connect(view, &QWebEngineView::loadStarted, this, &MainWindow::onLoadStarted);
+        connect(view, &QWebEngineView::loadFinished, this, &MainWindow::onLoadFinished);
+    }
+}
+
+void MainWindow::onLoadStarted()
+{
+    QWebEngineView *view = currentPlugin ? currentPlugin->getWeb() : nullptr;
+    qDebug() << "started load view:" << (view ? view->url() : QUrl());
+}
+
+void MainWindow::onLoadFinished(bool ok)
+{
+    QWebEngineView *view = currentPlugin ? currentPlugin->getWeb() : nullptr;
+    qDebug() << "load view end:" << ok << (view ? view->url() : QUrl());
+    if (!view || currentPluginId() != QLatin1String(MERVO_LOGIN_PLUGIN_ID))
+        return;
+    QSettings settings(configFileName(), QSettings::IniFormat);
+    const QString sourceId = settings.value(QStringLiteral("Sys/SourceId")).toString();
+    // The value comes from a file and goes into script text: quote it. The block
+    // keeps the helper variable out of the page's global scope.
+    view->page()->runJavaScript(
+        QStringLiteral("{let a = document.getElementById('register');"
+                       "a.href = a.href + '?source=' + %1}")
+            .arg(jsStringLiteral(sourceId)));
+}
+
+void MainWindow::reloadView()
+{
+    QWebEngineView *view = currentPlugin ? currentPlugin->getWeb() : nullptr;
+    if (!view)
+        return;
+    qDebug() << "current url: " << view->url();
+    if (view->url().scheme().startsWith(QLatin1String("http"))) {
+        view->reload();
+        qDebug() << "reload current url";
+        return;
+    }
+    const QUrl url = currentPlugin->getLoadUrl();
+    qDebug() << "plugin url: " << url;
+    qDebug() << "reload plugin url";
+    view->load(url);
+}
+
+void MainWindow::setTrayToolTip(const QStringList &lines)
+{
+    trayIcon->setToolTip(lines.join(QLatin1Char('\n')));
+}
+
+QDialog *MainWindow::openDevTools()
+{
+    QWebEngineView *inspected = currentPlugin ? currentPlugin->getWeb() : nullptr;
+    auto *view = new QWebEngineView;
+    auto *page = new QWebEnginePage(QWebEngineProfile::defaultProfile(), view);
+    if (inspected) {
+        inspected->page()->setDevToolsPage(page);
+        inspected->page()->triggerAction(QWebEnginePage::InspectElement);
+    }
+    view->setPage(page);
+    view->resize(1100, 600);
+    view->setMinimumWidth(1100);
+    view->setMinimumHeight(600);
+    view->setVisible(true);
+
+    auto *dialog = new QDialog(this);
+    auto *layout = new QVBoxLayout(dialog);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(view);
+    dialog->setModal(false);
+    dialog->setWindowFlags(Qt::Window);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowTitle(QStringLiteral("DEBUG"));
+    return dialog;
+}
+
+void MainWindow::slt_ActivatedTrayIcon(QSystemTrayIcon::ActivationReason reason)
+{
+    if (reason != QSystemTrayIcon::DoubleClick)
+        return;
+    showMaximized();
+    activateWindow();
+}
+
+void MainWindow::slt_CloseEvent()
+{
+    QCoreApplication::exit(0);
+}
+
+void MainWindow::slt_EnableMultiClient(bool enabled)
+{
+    QSettings settings(configFileName(), QSettings::IniFormat);
+    settings.setValue(QStringLiteral("Sys/MultiClient"), QString::number(int(enabled)));
+}
+
+void MainWindow::keyReleaseEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_F12) {
+        if (currentPlugin && currentPlugin->getWeb())
+            openDevTools()->show();
+    } else if (event->key() == Qt::Key_F5) {
+        reloadView();
+    }
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    QMainWindow::closeEvent(event);
+    handleClose(event);
+}
+
+void MainWindow::handleClose(QCloseEvent *event)
+{
+    if (currentPluginId() != QLatin1String(MERVO_PRODUCT_PLUGIN_ID)) {
+        QCoreApplication::exit(0);
+        return;
+    }
+    // Without a system tray a hidden window could not be reached again, so keep
+    // it on screen (minimised) wherever hiding would otherwise happen.
+    const bool trayAvailable = QSystemTrayIcon::isSystemTrayAvailable();
+
+    QSettings settings(configFileName(), QSettings::IniFormat);
+    QString action = settings.value(QStringLiteral("Sys/CloseAction")).toString().toLower();
+    if (action.isEmpty()) {
+        CloseDialog dialog(this);
+        dialog.setWindowFlags((dialog.windowFlags() | Qt::MSWindowsFixedSizeDialogHint)
+                              & ~Qt::WindowContextHelpButtonHint);
+        if (dialog.exec() != QDialog::Accepted) {
+            if (!trayAvailable)
+                event->ignore();
+            return;
+        }
+        const QJsonObject config = dialog.getConfig();
+        action = config.value(QStringLiteral("closeAction")).toString().toLower();
+        if (config.value(QStringLiteral("saveConfig")).toBool(false))
+            settings.setValue(QStringLiteral("Sys/CloseAction"), action);
+    }
+
+    if (action == QLatin1String("min")) {
+        if (trayAvailable) {
+            hide();
+            trayIcon->showMessage(QStringLiteral("最小化"), QStringLiteral("托盘图标(右键退出)"),
+                                  trayIcon->icon(), 1);
+        } else {
+            event->ignore();
+            showMinimized();
+        }
+        return;
+    }
+    QCoreApplication::exit(0);
+}

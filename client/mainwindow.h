@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QStringList>
+#include <QSystemTrayIcon>
+
+namespace Ui {
+class MainWindow;
+}
+
+class PluginInterface;
+class QCloseEvent;
+class QDialog;
+class QKeyEvent;
+class QMenu;
+
+// The client's one window: hosts one module plug-in at a time, owns the tray
+// icon and its menu, and decides what closing means.
+class MainWindow final : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    void setCentralPlugin(PluginInterface *plugin, QString argument);
+    void reloadView();
+    void setTrayToolTip(const QStringList &lines);
+    QDialog *openDevTools();
+
+public slots:
+    void slt_ActivatedTrayIcon(QSystemTrayIcon::ActivationReason reason);
+    void slt_CloseEvent();
+    void slt_EnableMultiClient(bool enabled);
+
+protected:
+    void keyReleaseEvent(QKeyEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void handleClose(QCloseEvent *event);
+    void onLoadStarted();
+    void onLoadFinished(bool ok);
+    QString currentPluginId() const;
+
+    Ui::MainWindow *ui;
+    PluginInterface *currentPlugin = nullptr;
+    QSystemTrayIcon *trayIcon = nullptr;
+    QMenu *trayMenu = nullptr;
+};

@@ -1,0 +1,62 @@
+#include "singleinstance.h"
+
+#include <QDir>
+#include <QLocalSocket>
+#include <QLockFile>
+
+SingleInstance::SingleInstance(const QString &key, QObject *parent)
+    : QObject(parent)
+    , key(key)
+{
+    connect(&server, &QLocalServer::newConnection, this, &SingleInstance::onNewConnection);
+}
+
+bool SingleInstance::answers(int timeoutMs) const
+{
+    QLocalSocket socket;
+    socket.connectToServer(key, QIODevice::ReadWrite);
+    return socket.waitForConnected(timeoutMs);
+}
+
+bool SingleInstance::isRunning()
+{
+    return answers(30000);
+}
+
+bool SingleInstance::listen()
+{
+    m_lostToRunning = false;
+    // Starts racing each other are serialised, so that between "nobody answers"
+    // and "remove the stale name" no other start can claim the name.
+    QLockFile lock(QDir(QDir::tempPath()).filePath(key + QStringLiteral(".lock")));
+    lock.setStaleLockTime(0);
+    lock.tryLock(30000);
+
+    server.setSocketOptions(QLocalServer::UserAccessOption);
+    if (server.listen(key))
+        return true;
+    if (server.serverError() != QAbstractSocket::AddressInUseError)
+        return false;
+    if (answers(2000)) {
+        m_lostToRunning = true;
+        return false;
+    }
+    QLocalServer::removeServer(key);
+    return server.listen(key);
+}
+
+QString SingleInstance::errorString() const
+{
+    return server.errorString();
+}
+
+void SingleInstance::onNewConnection()
+{
+    // The connection carries no data; accept and drop it so later starts never
+    // fill the pending queue.
+    while (QLocalSocket *socket = server.nextPendingConnection()) {
+        socket->disconnectFromServer();
+        socket->deleteLater();
+    }
+    emit newInstanceCreated();
+}

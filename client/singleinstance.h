@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QLocalServer>
+#include <QObject>
+#include <QString>
+
+// Keeps one client per user session: the first start listens on a local server
+// name; later starts connect to it (the connection itself is the whole message)
+// and the first instance brings its window back.
+class SingleInstance final : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit SingleInstance(const QString &key, QObject *parent = nullptr);
+
+    // Whether another instance accepts connections on the key (waits up to 30 s).
+    bool isRunning();
+
+    // Starts listening. A name held by a live instance is never taken over; a
+    // socket left behind by a crashed instance is removed and the name reused.
+    // Fails when the name cannot be had; see lostToRunningInstance().
+    bool listen();
+
+    // After a failed listen(): whether the name belongs to a live instance that
+    // started at the same moment (the caller is then a second instance).
+    bool lostToRunningInstance() const { return m_lostToRunning; }
+
+    QString errorString() const;
+
+signals:
+    void newInstanceCreated();
+
+public slots:
+    void onNewConnection();
+
+private:
+    bool answers(int timeoutMs) const;
+
+    QLocalServer server;
+    QString key;
+    bool m_lostToRunning = false;
+};

@@ -1,0 +1,37 @@
+# Shared target settings and the test helper.
+
+# Compile settings every target of the project carries.
+function(mervo_target_defaults target)
+    target_compile_definitions(${target} PRIVATE
+        QT_DISABLE_DEPRECATED_BEFORE=0x050F00 QT_NO_FOREACH)
+    if(NOT MSVC)
+        target_compile_options(${target} PRIVATE -Wall -Wextra)
+    endif()
+endfunction()
+
+# Places a deliverable in the program folder (build/bin).
+function(mervo_deliverable target)
+    set_target_properties(${target} PROPERTIES
+        RUNTIME_OUTPUT_DIRECTORY ${MERVO_BIN_DIR}
+        LIBRARY_OUTPUT_DIRECTORY ${MERVO_BIN_DIR})
+endfunction()
+
+set(MERVO_XVFB_WRAP ${CMAKE_SOURCE_DIR}/tests/support/xvfb-wrap.sh)
+
+# mervo_add_test(name SOURCES ... [LIBS ...] [LABELS ...] [ARGS ...] [TIMEOUT s])
+# Builds a QtTest executable and runs it on a private Xvfb display with the
+# environment Qt WebEngine needs when tests run as root.
+function(mervo_add_test name)
+    cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS;ARGS" ${ARGN})
+    add_executable(${name} ${T_SOURCES})
+    mervo_target_defaults(${name})
+    target_link_libraries(${name} PRIVATE Qt5::Test ${T_LIBS})
+    add_test(NAME ${name} COMMAND ${MERVO_XVFB_WRAP} $<TARGET_FILE:${name}> ${T_ARGS})
+    if(NOT T_TIMEOUT)
+        set(T_TIMEOUT 300)
+    endif()
+    set_tests_properties(${name} PROPERTIES
+        LABELS "${T_LABELS}"
+        TIMEOUT ${T_TIMEOUT}
+        ENVIRONMENT "QTWEBENGINE_DISABLE_SANDBOX=1;QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu --disable-background-networking --disable-component-update;QT_LOGGING_RULES=qt.webenginecontext.debug=false;LC_ALL=C.UTF-8")
+endfunction()

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QtGlobal>
+
+// Messages that modules send to the host. The numbers travel between separately
+// built libraries and must never change.
+enum MessageType : qint32 {
+    OpenWorkspace = 0,
+    // 1 is reserved: nobody sends it and the host only forwards it.
+    CloseWindow = 2,
+    OpenLogin = 3,
+    ReloadView = 4,
+    SetTrayToolTip = 5,
+    SetWindowTitle = 6,
+};
