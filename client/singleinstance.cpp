@@ -32,7 +32,8 @@ bool SingleInstance::listen()
     lock.setStaleLockTime(0);
     lock.tryLock(30000);
 
-    server.setSocketOptions(QLocalServer::UserAccessOption);
+    // No socket options: with them Qt binds elsewhere and renames the socket over
+    // an existing one, which would silently take the name from a live instance.
     if (server.listen(key))
         return true;
     if (server.serverError() != QAbstractSocket::AddressInUseError)

@@ -9,6 +9,14 @@ function(mervo_target_defaults target)
     endif()
 endfunction()
 
+# Module plug-ins keep every C++ symbol to themselves: both plug-ins compile some
+# classes from one source, and exported duplicates would bind to whichever library
+# the process loaded first. Only Qt's plug-in entry points are exported.
+function(mervo_plugin_library target)
+    set_target_properties(${target} PROPERTIES PREFIX ""
+        CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
+endfunction()
+
 # Places a deliverable in the program folder (build/bin).
 function(mervo_deliverable target)
     set_target_properties(${target} PROPERTIES

@@ -1,0 +1,319 @@
+#include "mainwindow.h"
+#include "plugininterface.h"
+#include "pluginmanager.h"
+#include "testhttpserver.h"
+#include "webtesthelpers.h"
+#include "webtestmain.h"
+#include "xwindows.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QMenu>
+#include <QPluginLoader>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+
+#include <functional>
+#include <memory>
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir folder;
+    QString previousDir;
+    TestHttpServer server;
+    QProcess tray;
+
+    QSettings config() const { return QSettings(folder.filePath("config.ini"), QSettings::IniFormat); }
+    void resetConfig() { QFile::remove(folder.filePath("config.ini")); }
+
+    // The root objects of the plug-ins the window loaded from the program folder.
+    QObject *pluginObject(const QString &fileName) const
+    {
+        QPluginLoader loader(folder.filePath(fileName));
+        return loader.instance();
+    }
+    QObject *loginFixture() const { return pluginObject("signin_pl.so"); }
+
+    static QWebEngineView *centralView(MainWindow &w)
+    {
+        return w.centralWidget()->findChild<QWebEngineView *>();
+    }
+
+    void showWorkspace(MainWindow &w)
+    {
+        PluginManager::instance()->sendMessage(OpenWorkspace, server.url("/work.html").toString());
+        QVERIFY(QTest::qWaitFor([&] { return centralView(w) && centralView(w)->url() == server.url("/work.html"); }, 10000));
+    }
+
+    bool startTray()
+    {
+        tray.start("trayer", {"--edge", "top", "--align", "right", "--widthtype", "pixel",
+                              "--width", "64", "--height", "24"});
+        return tray.waitForStarted() && QTest::qWaitFor([] { return XWindows::trayAvailable(); }, 10000);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(folder.isValid());
+        QVERIFY(QFile::copy(FIXTURE_LOGIN, folder.filePath("signin_pl.so")));
+        QVERIFY(QFile::copy(FIXTURE_PRODUCT, folder.filePath("ledger_pl.so")));
+        previousDir = QDir::currentPath();
+        QDir::setCurrent(folder.path());
+
+        server.servePage("/login.html",
+                         "<html><body><a id='register' href='/reg/p.html'>reg</a>"
+                         "<a id='q' href='/x'>x</a></body></html>");
+        server.servePage("/login-query.html",
+                         "<html><body><a id='register' href='/reg/p.html?a=1'>reg</a></body></html>");
+        server.servePage("/work.html", "<html><body>work</body></html>");
+        QVERIFY(server.start());
+    }
+
+    void cleanupTestCase()
+    {
+        QDir::setCurrent(previousDir);
+        if (tray.state() != QProcess::NotRunning) {
+            tray.kill();
+            tray.waitForFinished();
+        }
+    }
+
+    void init() { resetConfig(); }
+
+    void construction_showsLoginModule_menuWithoutVersion()
+    {
+        MainWindow w;
+        QCOMPARE(w.windowTitle(), QStringLiteral("Mervo客户端"));
+        auto *trayIcon = w.findChild<QSystemTrayIcon *>();
+        QVERIFY(trayIcon && trayIcon->isVisible());
+        QCOMPARE(trayIcon->toolTip(), QStringLiteral("Mervo客户端"));
+        const QList<QAction *> actions = trayIcon->contextMenu()->actions();
+        QCOMPARE(actions.size(), 3);
+        QCOMPARE(actions[0]->text(), QStringLiteral("允许多个实例"));
+        QVERIFY(actions[0]->isCheckable() && !actions[0]->isChecked());
+        QVERIFY(actions[1]->isSeparator());
+        QCOMPARE(actions[2]->text(), QStringLiteral("退出客户端"));
+
+        QWebEngineView *view = centralView(w);
+        QVERIFY(view);
+        QCOMPARE(loginFixture()->property("calls").toStringList().last(), QStringLiteral("centerLayout:"));
+        QCOMPARE(w.minimumSize(), w.size());
+    }
+
+    void trayMenu_versionEntry_andMultiClientToggleWritesOneZero()
+    {
+        {
+            QSettings s = config();
+            s.setValue("Sys/Version", "1.2.3");
+            s.setValue("Sys/MultiClient", "yes");
+        }
+        MainWindow w;
+        const QList<QAction *> actions = w.findChild<QSystemTrayIcon *>()->contextMenu()->actions();
+        QCOMPARE(actions.size(), 5);
+        QVERIFY(actions[0]->isChecked());
+        QCOMPARE(actions[2]->text(), QStringLiteral("版本号:1.2.3"));
+        QVERIFY(!actions[2]->isEnabled());
+        QVERIFY(actions[1]->isSeparator() && actions[3]->isSeparator());
+
+        actions[0]->trigger();
+        QCOMPARE(config().value("Sys/MultiClient").toString(), QStringLiteral("0"));
+        actions[0]->trigger();
+        QCOMPARE(config().value("Sys/MultiClient").toString(), QStringLiteral("1"));
+    }
+
+    void settingsRules_booleanAndKeySpelling_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("multi");
+        QTest::newRow("true") << "true" << true;
+        QTest::newRow("yes") << "yes" << true;
+        QTest::newRow("1") << "1" << true;
+        QTest::newRow("0") << "0" << false;
+        QTest::newRow("FALSE") << "FALSE" << false;
+        QTest::newRow("empty") << "" << false;
+        QTest::newRow("absent") << QString() << false;
+    }
+
+    void settingsRules_booleanAndKeySpelling()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, multi);
+        {
+            QSettings s = config();
+            if (!text.isNull())
+                s.setValue("Sys/MultiClient", text);
+            s.setValue("/Sys/PID", "CPU-1");
+        }
+        QCOMPARE(config().value("Sys/PID").toString(), QStringLiteral("CPU-1"));
+        MainWindow w;
+        QCOMPARE(w.findChild<QSystemTrayIcon *>()->contextMenu()->actions().first()->isChecked(),
+                 multi);
+    }
+
+    void messages_setTitleAndSplitTrayToolTip()
+    {
+        MainWindow w;
+        auto *trayIcon = w.findChild<QSystemTrayIcon *>();
+        PluginManager::instance()->sendMessage(SetTrayToolTip, QStringLiteral("a|-b|-c"));
+        QCOMPARE(trayIcon->toolTip(), QStringLiteral("a\n-b\n-c"));
+        PluginManager::instance()->sendMessage(SetTrayToolTip, QStringLiteral("a||b"));
+        QCOMPARE(trayIcon->toolTip(), QStringLiteral("a\n\nb"));
+        PluginManager::instance()->sendMessage(SetWindowTitle, QStringLiteral("Acme 产品"));
+        QCOMPARE(w.windowTitle(), QStringLiteral("Acme 产品"));
+    }
+
+    void openWorkspace_releasesLogin_showsWorkspace_thenForwards()
+    {
+        MainWindow w;
+        QObject *product = pluginObject("ledger_pl.so");
+        product->setProperty("received", QStringList());
+        const QString url = server.url("/work.html").toString();
+        PluginManager::instance()->sendMessage(OpenWorkspace, url);
+        QCOMPARE(loginFixture()->property("calls").toStringList().last(), QStringLiteral("release"));
+        QCOMPARE(product->property("calls").toStringList().last(), "centerLayout:" + url);
+        // Every window built in this process registered the workspace again, so
+        // it may hear the message more than once; it hears nothing else.
+        const QStringList received = product->property("received").toStringList();
+        QVERIFY(!received.isEmpty());
+        QCOMPARE(received.count("0:" + url), received.size());
+
+        PluginManager::instance()->sendMessage(OpenLogin, QString());
+        QCOMPARE(product->property("calls").toStringList().last(), QStringLiteral("release"));
+        QCOMPARE(loginFixture()->property("calls").toStringList().last(), QStringLiteral("centerLayout:"));
+    }
+
+    void f5_onQrcPage_loadsPluginUrl_onHttpPage_reloads()
+    {
+        loginFixture()->setProperty("loadUrl", server.url("/login.html"));
+        MainWindow w;
+        w.show();
+        QWebEngineView *view = centralView(w);
+        QVERIFY(WebTest::waitLoaded(view, QUrl("qrc:/fixture.html")));
+
+        QTest::ignoreMessage(QtDebugMsg, "reload plugin url");
+        QTest::keyRelease(&w, Qt::Key_F5);
+        QVERIFY(WebTest::waitLoaded(view, server.url("/login.html")));
+
+        QTest::ignoreMessage(QtDebugMsg, "reload current url");
+        QTest::keyRelease(&w, Qt::Key_F5);
+    }
+
+    void loginPageLoad_appendsQuotedSourceIdToRegisterLink_data()
+    {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QString>("sourceId");
+        QTest::addColumn<QString>("expectedSuffix");
+        QTest::newRow("plain") << "/login.html" << "7" << "/reg/p.html?source=7";
+        QTest::newRow("empty") << "/login.html" << "" << "/reg/p.html?source=";
+        QTest::newRow("query") << "/login-query.html" << "7" << "/reg/p.html?a=1?source=7";
+        QTest::newRow("hostile") << "/login.html" << "x';window.pwned=1;'"
+                                 << "/reg/p.html?source=x%27;window.pwned=1;%27";
+    }
+
+    void loginPageLoad_appendsQuotedSourceIdToRegisterLink()
+    {
+        QFETCH(QString, page);
+        QFETCH(QString, sourceId);
+        QFETCH(QString, expectedSuffix);
+        config().setValue("Sys/SourceId", sourceId);
+        loginFixture()->setProperty("loadUrl", server.url(page));
+        MainWindow w;
+        QWebEngineView *view = centralView(w);
+        QVERIFY(WebTest::waitLoaded(view, QUrl("qrc:/fixture.html")));
+        w.reloadView();
+        QVERIFY(WebTest::waitLoaded(view, server.url(page)));
+        QVERIFY(QTest::qWaitFor([&] {
+            return WebTest::eval(view->page(), "document.getElementById('register').href").toString()
+                .endsWith(expectedSuffix);
+        }, 5000));
+        QCOMPARE(WebTest::eval(view->page(), "typeof window.pwned").toString(), QStringLiteral("undefined"));
+    }
+
+    void closeWithoutTray_minAction_minimisesInsteadOfHiding()
+    {
+        QVERIFY(!QSystemTrayIcon::isSystemTrayAvailable());
+        config().setValue("Sys/CloseAction", "min");
+        MainWindow w;
+        w.showMaximized();
+        showWorkspace(w);
+        w.close();
+        QVERIFY(w.isVisible());
+        QVERIFY(w.isMinimized());
+    }
+
+    void closeDialog_cancel_hidesAndWritesNothing()
+    {
+        QVERIFY(startTray());
+        QVERIFY(QTest::qWaitFor([] { return QSystemTrayIcon::isSystemTrayAvailable(); }, 5000));
+        MainWindow w;
+        w.showMaximized();
+        showWorkspace(w);
+        bool sawDialog = false;
+        WebTest::onNextModal([&](QWidget *modal) {
+            sawDialog = modal->objectName() == QLatin1String("CloseDialog");
+            QTest::mouseClick(modal->findChild<QPushButton *>("btnCancel"), Qt::LeftButton);
+        });
+        w.close();
+        QVERIFY(sawDialog);
+        QVERIFY(!w.isVisible());
+        QVERIFY(!QFile::exists(folder.filePath("config.ini"))
+                || !config().contains("Sys/CloseAction"));
+    }
+
+    void closeDialog_minAndRemember_hides_writesMin_laterClosesDoNotAsk()
+    {
+        MainWindow w;
+        w.showMaximized();
+        showWorkspace(w);
+        WebTest::onNextModal([](QWidget *modal) {
+            auto *rbMin = modal->findChild<QRadioButton *>("rbMin");
+            QVERIFY(rbMin->isChecked());
+            QTest::mouseClick(modal->findChild<QCheckBox *>("cbSaveConfig"), Qt::LeftButton);
+            QTest::mouseClick(modal->findChild<QPushButton *>("btnOk"), Qt::LeftButton);
+        });
+        w.close();
+        QVERIFY(!w.isVisible());
+        QCOMPARE(config().value("Sys/CloseAction").toString(), QStringLiteral("min"));
+
+        // A tray double click brings it back maximised; a single click does nothing.
+        auto *trayIcon = w.findChild<QSystemTrayIcon *>();
+        emit trayIcon->activated(QSystemTrayIcon::Trigger);
+        QVERIFY(!w.isVisible());
+        emit trayIcon->activated(QSystemTrayIcon::DoubleClick);
+        QVERIFY(w.isVisible() && w.isMaximized());
+
+        bool asked = false;
+        WebTest::onNextModal([&](QWidget *modal) {
+            asked = true;
+            modal->close();
+        });
+        w.close();
+        QTest::qWait(200);
+        QVERIFY(!asked);
+        QVERIFY(!w.isVisible());
+    }
+
+    void storedActionInCapitals_isLowerCased()
+    {
+        config().setValue("Sys/CloseAction", "MIN");
+        MainWindow w;
+        w.showMaximized();
+        showWorkspace(w);
+        w.close();
+        QVERIFY(!w.isVisible());
+    }
+};
+
+MERVO_WEB_TEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+#include <QtTest>
+
+#include <functional>
+
+namespace WebTest {
+
+// Runs script in the page and waits for its result.
+inline QVariant eval(QWebEnginePage *page, const QString &script, int timeoutMs = 10000)
+{
+    QVariant result;
+    bool done = false;
+    page->runJavaScript(script, [&](const QVariant &v) {
+        result = v;
+        done = true;
+    });
+    (void)QTest::qWaitFor([&] { return done; }, timeoutMs);
+    return result;
+}
+
+// Waits until the view shows url and its document has finished loading.
+inline bool waitLoaded(QWebEngineView *view, const QUrl &url, int timeoutMs = 15000)
+{
+    return QTest::qWaitFor(
+        [&] {
+            return view->url() == url
+                && eval(view->page(), QStringLiteral("document.readyState"), 1000)
+                == QLatin1String("complete");
+        },
+        timeoutMs);
+}
+
+// Runs act on the next application-modal widget once it is up (gives up after 5 s).
+inline void onNextModal(std::function<void(QWidget *)> act)
+{
+    auto *timer = new QTimer;
+    timer->setInterval(20);
+    auto clock = std::make_shared<QElapsedTimer>();
+    clock->start();
+    QObject::connect(timer, &QTimer::timeout, [timer, act, clock] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (!modal && clock->elapsed() < 5000)
+            return;
+        timer->stop();
+        timer->deleteLater();
+        if (modal)
+            act(modal);
+    });
+    timer->start();
+}
+
+} // namespace WebTest
