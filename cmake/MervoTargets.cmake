@@ -43,3 +43,23 @@ function(mervo_add_test name)
         TIMEOUT ${T_TIMEOUT}
         ENVIRONMENT "QTWEBENGINE_DISABLE_SANDBOX=1;QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu --disable-background-networking --disable-component-update;QT_LOGGING_RULES=qt.webenginecontext.debug=false;LC_ALL=C.UTF-8")
 endfunction()
+
+# mervo_web_resources(target FILES file...): compiles the given web files, plus the
+# qwebchannel.js extracted from the linked Qt, into the target's resources at ":/".
+function(mervo_web_resources target)
+    cmake_parse_arguments(W "" "" "FILES" ${ARGN})
+    set(qrc ${CMAKE_CURRENT_BINARY_DIR}/${target}_web.qrc)
+    set(content "<RCC>\n  <qresource prefix=\"/\">\n")
+    foreach(f ${W_FILES} ${MERVO_QWEBCHANNEL_JS})
+        get_filename_component(abs ${f} ABSOLUTE)
+        get_filename_component(name ${f} NAME)
+        string(APPEND content "    <file alias=\"${name}\">${abs}</file>\n")
+    endforeach()
+    string(APPEND content "  </qresource>\n</RCC>\n")
+    file(WRITE ${qrc}.in "${content}")
+    configure_file(${qrc}.in ${qrc} COPYONLY)
+    set_source_files_properties(${qrc} PROPERTIES SKIP_AUTORCC ON)
+    qt5_add_resources(rcc_sources ${qrc})
+    target_sources(${target} PRIVATE ${rcc_sources})
+    add_dependencies(${target} mervo_qwebchannel_js)
+endfunction()

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QPointer>
+#include <QWebEnginePage>
+#include <QWebEngineUrlRequestInterceptor>
+
+// Watches one page's requests for the chat provider's protocol call and sends the
+// page to the "tencent:" launch link the call answers with. Requests themselves
+// pass unchanged.
+class RequestInterceptor final : public QWebEngineUrlRequestInterceptor
+{
+    Q_OBJECT
+
+public:
+    RequestInterceptor(QWebEnginePage *page, QObject *parent);
+
+    void interceptRequest(QWebEngineUrlRequestInfo &info) override;
+
+private:
+    QPointer<QWebEnginePage> page;
+};

@@ -1,0 +1,115 @@
+#include "login.h"
+
+#include "deviceidentity.h"
+#include "loginurl.h"
+#include "requestinterceptor.h"
+#include "webbridge.h"
+
+#include <QDebug>
+#include <QVBoxLayout>
+#include <QWebChannel>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineSettings>
+
+QString Login::description()
+{
+    return QStringLiteral("实现全客户端快捷登录");
+}
+
+QString Login::name()
+{
+    return QStringLiteral("登录模块");
+}
+
+QString Login::id()
+{
+    return QStringLiteral(MERVO_LOGIN_PLUGIN_ID);
+}
+
+PluginType Login::type()
+{
+    return LoginModule;
+}
+
+void Login::registerMessage() {}
+
+void Login::unRegisterMessage() {}
+
+void Login::init(const QObject *manager)
+{
+    this->manager = manager ? static_cast<PluginManagerInterface *>(
+                        const_cast<QObject *>(manager)->qt_metacast(PluginManagerInterface_iid))
+                            : nullptr;
+}
+
+void Login::castMessage(MessageType, QString) {}
+
+QLayout *Login::centerLayout(QString)
+{
+    qInfo() << "开始初始化Login";
+    layout = new QVBoxLayout;
+    layout->addWidget(getLoginWidget());
+    layout->setContentsMargins(0, 0, 0, 0);
+    return layout;
+}
+
+QWebEngineView *Login::getLoginWidget()
+{
+    view = new LoginWebEngine(manager);
+    auto *page = new QWebEnginePage(QWebEngineProfile::defaultProfile());
+    page->settings()->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, true);
+    // The chat hand-off assigns a "tencent:" address from script, without a user
+    // gesture; the engine blocks that by default.
+    page->settings()->setUnknownUrlSchemePolicy(QWebEngineSettings::AllowAllUnknownUrlSchemes);
+    connect(page, &QWebEnginePage::fullScreenRequested, this, &Login::fullScreen);
+
+    const QString loginUrl = LoginUrl::buildLoginUrl(DeviceIdentity::deviceId());
+    page->profile()->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
+
+    // Channel and bridge go with the page; the bridge outlives the view's release
+    // long enough for quicklogin to finish, since the page is deleted later.
+    auto *channel = new QWebChannel(page);
+    auto *bridge = new WebBridge(manager, loginUrl);
+    bridge->setParent(channel);
+    channel->registerObject(QStringLiteral("qt"), bridge);
+    page->setWebChannel(channel);
+
+    page->setUrlRequestInterceptor(new RequestInterceptor(page, page));
+
+    view->setContentsMargins(0, 0, 0, 0);
+    view->setContextMenuPolicy(Qt::NoContextMenu);
+    view->setPage(page);
+    view->startLoading(QUrl(loginUrl));
+    return view;
+}
+
+void Login::release()
+{
+    qDebug() << "delete login page";
+    if (view) {
+        view->page()->deleteLater();
+        view->deleteLater();
+    }
+    qDebug() << "end delete login page";
+}
+
+QWebEngineView *Login::getWeb()
+{
+    return view;
+}
+
+QUrl Login::getLoadUrl()
+{
+    return view ? view->targetUrl() : QUrl();
+}
+
+QAction *Login::getAction()
+{
+    return nullptr;
+}
+
+void Login::fullScreen(QWebEngineFullScreenRequest fullScreenRequest)
+{
+    fullScreenRequest.accept();
+}

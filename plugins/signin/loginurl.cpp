@@ -1,0 +1,37 @@
+#include "loginurl.h"
+
+#include "configfile.h"
+
+#include <QDebug>
+#include <QSettings>
+#include <QStringList>
+
+#include <cstdlib>
+
+namespace LoginUrl {
+
+QString pickLoginBase(const QString &loginUrls, const QString &deviceId)
+{
+    const QStringList candidates = loginUrls.split(QLatin1Char('|'), Qt::KeepEmptyParts);
+    quint32 h = 0; // unsigned arithmetic wraps exactly like the signed 32-bit original
+    for (const QChar c : deviceId)
+        h = h * 31u + quint32(c.toLatin1() & 0xff);
+    const qint32 r = qint32(h) % qint32(candidates.size());
+    return candidates.at(std::abs(r));
+}
+
+QString buildLoginUrl(const QString &deviceId)
+{
+    QSettings settings(configFileName(), QSettings::IniFormat);
+    const QString source = settings.value(QStringLiteral("Sys/Source")).toString();
+    QString base =
+        pickLoginBase(settings.value(QStringLiteral("Sys/LoginUrl")).toString(), deviceId);
+    qDebug() << "select:" << base;
+    if (base.isEmpty())
+        base = source.section(QLatin1Char('|'), 0, 0);
+    const QString url = QStringLiteral("%1?source=%2").arg(base, source);
+    qDebug() << "login url:" << url;
+    return url;
+}
+
+} // namespace LoginUrl
