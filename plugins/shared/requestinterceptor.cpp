@@ -9,6 +9,14 @@ RequestInterceptor::RequestInterceptor(QWebEnginePage *page, QObject *parent)
     : QWebEngineUrlRequestInterceptor(parent)
     , page(page)
 {
+    // A pop-up that the view shows in place gives the page new web contents, which
+    // drop the page's interceptor; install it again whenever a load starts.
+    connect(page, &QWebEnginePage::loadStarted, this, [this] {
+        if (!this->page)
+            return;
+        this->page->setUrlRequestInterceptor(nullptr);
+        this->page->setUrlRequestInterceptor(this);
+    });
 }
 
 void RequestInterceptor::interceptRequest(QWebEngineUrlRequestInfo &info)

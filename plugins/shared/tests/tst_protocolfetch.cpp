@@ -1,0 +1,103 @@
+#include "protocolfetch.h"
+#include "testhttpserver.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <httplib.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+class TestProtocolFetch : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void launchLink_unescapesSlashes_spansFirstToLastEnv()
+    {
+        QCOMPARE(ProtocolFetch::launchLink(
+                     R"({"code":0,"data":{"url":"tencent:\/\/message\/?uin=1&env=2"}})"),
+                 QStringLiteral("tencent://message/?uin=1&env=2"));
+        QCOMPARE(ProtocolFetch::launchLink("a tencent://a?env=1 b tencent://b?env=22 c"),
+                 QStringLiteral("tencent://a?env=1 b tencent://b?env=22"));
+        QCOMPARE(ProtocolFetch::launchLink("tencent://no-env"), QString());
+        QCOMPARE(ProtocolFetch::launchLink("TENCENT://x?env=1"), QString());
+        QCOMPARE(ProtocolFetch::launchLink(QByteArray()), QString());
+    }
+
+    void navigationScript_quotesTheLink()
+    {
+        QCOMPARE(ProtocolFetch::navigationScript("tencent://m/?uin=1&env=2"),
+                 QStringLiteral("window.location.href=\"tencent://m/?uin=1&env=2\";"));
+        const QString hostile = ProtocolFetch::navigationScript("tencent://x\";alert(1);//\\env=3");
+        QCOMPARE(hostile, QStringLiteral(
+                              "window.location.href=\"tencent://x\\\";alert(1);//\\\\env=3\";"));
+    }
+
+    void isProtocolRequest_matchesThePathCaseSensitively()
+    {
+        QVERIFY(ProtocolFetch::isProtocolRequest("https://h/tp/wpaCall/getProtocol?a=1"));
+        QVERIFY(!ProtocolFetch::isProtocolRequest("https://h/tp/wpacall/getProtocol?a=1"));
+        QVERIFY(!ProtocolFetch::isProtocolRequest("https://h/tp/wpaCall/getProtocol"));
+    }
+
+    void relayAddress_usesConfiguredOriginAndRelay()
+    {
+        QTemporaryDir dir;
+        const QString previous = QDir::currentPath();
+        QDir::setCurrent(dir.path());
+        const QString address = "https://admin.example.com/tp/wpaCall/getProtocol?a=1";
+        QCOMPARE(ProtocolFetch::relayAddress(address), address);
+        {
+            QSettings s("config.ini", QSettings::IniFormat);
+            s.setValue("Sys/QidianOrigin", "https://admin.example.com/");
+            s.setValue("Sys/QidianRelay", "http://relay.example.net/qidian/");
+        }
+        QCOMPARE(ProtocolFetch::relayAddress(address),
+                 QStringLiteral("http://relay.example.net/qidian/tp/wpaCall/getProtocol?a=1"));
+        QDir::setCurrent(previous);
+    }
+
+    void fetchSync_returnsBody_errorsAndStallsGiveEmpty()
+    {
+        TestHttpServer server;
+        std::atomic<bool> release{false};
+        server.servePage("/ok", "tencent:\\/\\/m?env=1", "application/json");
+        server.server().Get("/missing", [](const httplib::Request &, httplib::Response &res) {
+            res.status = 404;
+            res.set_content("nope", "text/plain");
+        });
+        server.server().Get("/stall", [&](const httplib::Request &, httplib::Response &res) {
+            for (int i = 0; i < 200 && !release; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            res.set_content("late tencent://x?env=1", "text/plain");
+        });
+        QVERIFY(server.start());
+
+        QCOMPARE(ProtocolFetch::fetchSync(server.url("/ok").toString()),
+                 QByteArray("tencent:\\/\\/m?env=1"));
+        QTest::ignoreMessage(QtDebugMsg, "request protobufHttp handle errors here");
+        QTest::ignoreMessage(QtDebugMsg, "request protobufHttp found error ....code: 404 203\n");
+        ProtocolFetch::fetchSync(server.url("/missing").toString());
+
+        QElapsedTimer clock;
+        clock.start();
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^request protobufHttp gave up after 300 ms"));
+        QCOMPARE(ProtocolFetch::fetchSync(server.url("/stall").toString(), 300), QByteArray());
+        QVERIFY(clock.elapsed() < 5000);
+        release = true;
+
+        // Certificate checks stay on: a TLS handshake with a plain-HTTP server fails.
+        QCOMPARE(ProtocolFetch::fetchSync(QString("https://127.0.0.1:%1/ok").arg(server.port())),
+                 QByteArray());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestProtocolFetch)
+#include "tst_protocolfetch.moc"

@@ -1,0 +1,281 @@
+// The built signin_pl library in a recording host, against pages served on 127.0.0.1
+// that use the bridge through the real qwebchannel.js.
+#include "deviceidentity.h"
+#include "loginrecord.h"
+#include "pluginhost.h"
+#include "testhttpserver.h"
+#include "urlrecorder.h"
+#include "webtesthelpers.h"
+#include "webtestmain.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMainWindow>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <httplib.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+
+class TestSigninPlugin : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir folder;
+    TestHttpServer server;
+    PluginHost host{SIGNIN_PLUGIN};
+    UrlRecorder desktop{{"http", "https", "tencent"}};
+    std::atomic<bool> releaseStall{false};
+
+    QWebEngineView *view() const { return host.plugin()->getWeb(); }
+    QWebEnginePage *page() const { return view()->page(); }
+    QString loginUrl() const { return server.url("/login.html").toString() + "?source=x"; }
+
+    // Calls a slot from the page, as the service's page does, and returns its answer.
+    QVariant call(const QString &name, const QString &jsonArgs = "[]")
+    {
+        WebTest::eval(page(), QString("window.call('%1', %2)").arg(name, jsonArgs));
+        QVariant answer;
+        if (!QTest::qWaitFor([&] {
+                answer = WebTest::eval(page(), "window.answer === undefined ? null : window.answer");
+                return answer.isValid() && !answer.isNull();
+            }, 10000))
+            return QVariant();
+        return answer;
+    }
+
+    void backToLoginPage()
+    {
+        if (!host.plugin()->getWeb())
+            QVERIFY(host.show());
+        if (view()->url().toString() != loginUrl())
+            view()->load(QUrl(loginUrl()));
+        QVERIFY(WebTest::waitLoaded(view(), QUrl(loginUrl())));
+        QVERIFY(QTest::qWaitFor([&] { return WebTest::eval(page(), "window.bridgeReady === true").toBool(); }, 10000));
+        host.messages.clear();
+        desktop.urls.clear();
+    }
+
+    static QWidget *openSubWindow()
+    {
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (QByteArray(w->metaObject()->className()) == "BaseDialog" && w->isVisible())
+                return w;
+        return nullptr;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QDir::setCurrent(folder.path());
+        qputenv("XDG_DATA_HOME", folder.filePath("data").toUtf8());
+        QFile js(QWEBCHANNEL_JS);
+        QVERIFY(js.open(QIODevice::ReadOnly));
+        server.servePage("/qwebchannel.js", js.readAll(), "application/javascript");
+        QFile loginPage(QFINDTESTDATA("data/login.html"));
+        QVERIFY(loginPage.open(QIODevice::ReadOnly));
+        server.servePage("/login.html", loginPage.readAll());
+        server.servePage("/reg/step1.html", "<html><body>step one</body></html>");
+        server.servePage("/popup.html", "<html><body>popup</body></html>");
+        server.servePage("/tp/wpaCall/getProtocol", R"({"code":0,"url":"tencent:\/\/message\/?uin=1&env=2"})",
+                         "application/json");
+        server.server().Get("/hostile/tp/wpaCall/getProtocol", [](const httplib::Request &, httplib::Response &res) {
+            res.set_content("{\"url\":\"tencent:\\/\\/x\\\";window.pwned=1;\\\"env=3\"}", "application/json");
+        });
+        server.server().Get("/stall/tp/wpaCall/getProtocol", [this](const httplib::Request &, httplib::Response &res) {
+            for (int i = 0; i < 400 && !releaseStall; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            res.set_content(R"({"url":"tencent:\/\/late?env=9"})", "application/json");
+        });
+        QVERIFY(server.start());
+        {
+            QSettings s("config.ini", QSettings::IniFormat);
+            s.setValue("Sys/LoginUrl", server.url("/login.html").toString());
+            s.setValue("Sys/Source", "x");
+        }
+        QVERIFY2(host.load(), qPrintable(host.errorString()));
+    }
+
+    void cleanupTestCase() { releaseStall = true; }
+
+    void identity_andLifecycle()
+    {
+        PluginInterface *p = host.plugin();
+        QCOMPARE(p->id(), QStringLiteral("com.interface.model.login"));
+        QCOMPARE(p->type(), LoginModule);
+        QCOMPARE(p->name(), QStringLiteral("登录模块"));
+        QCOMPARE(p->description(), QStringLiteral("实现全客户端快捷登录"));
+        QVERIFY(p->getWeb() == nullptr);
+        QVERIFY(p->getAction() == nullptr);
+        QVERIFY(host.registrations.isEmpty());
+        p->castMessage(OpenWorkspace, "ignored");
+        QVERIFY(host.messages.isEmpty());
+    }
+
+    void waitingPage_asksForReloadOnce_thenHostLoadsLoginUrl()
+    {
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^login url: "));
+        QVERIFY(host.show());
+        QCOMPARE(host.plugin()->getLoadUrl(), QUrl(loginUrl()));
+        QVERIFY(QTest::qWaitFor([&] { return host.count(ReloadView) == 1; }, 10000));
+        QVERIFY(WebTest::waitLoaded(view(), QUrl(loginUrl())));
+        QTest::qWait(500);
+        QCOMPARE(host.messages, (QList<PluginHost::Message>{{ReloadView, QString()}}));
+    }
+
+    void logined_thenQuicklogin_storeRecord_andSendMessagesInOrder()
+    {
+        backToLoginPage();
+        call("logined", R"(["null|Acme", "demo", "42", "tok-1", "ignored", "1234"])");
+        QCOMPARE(host.messages, (QList<PluginHost::Message>{
+                                    {SetTrayToolTip, "Mervo客户端|-Acme|-demo"}}));
+        QFile record(LoginRecord::path());
+        QVERIFY(record.open(QIODevice::ReadOnly));
+        const QJsonObject stored = QJsonDocument::fromJson(record.readAll()).object();
+        QCOMPARE(stored.value("productName").toString(), QStringLiteral("Mervo客户端"));
+        QCOMPARE(stored.value("companyName").toString(), QStringLiteral("Acme"));
+        QCOMPARE(stored.value("quickLoginCode").toString(), LoginRecord::md5Hex("1234"));
+
+        // quicklogin after logined only: the product name is known, the names are not.
+        host.messages.clear();
+        call("quicklogin", "[\"http://127.0.0.1/work\"]");
+        QCOMPARE(host.messages, (QList<PluginHost::Message>{
+                                    {OpenWorkspace, "http://127.0.0.1/work"},
+                                    {SetWindowTitle, "Mervo客户端"}}));
+    }
+
+    void quickLoginOnLaterStart_curretUserThenGetTokenThenQuicklogin()
+    {
+        LoginRecord::save("产品X", "Acme", "demo", "42", "tok-9", "5678");
+        host.release();
+        QVERIFY(host.show());
+        QVERIFY(QTest::qWaitFor([&] { return host.count(ReloadView) >= 1; }, 10000));
+        backToLoginPage();
+
+        const QJsonObject user = QJsonDocument::fromJson(call("curretUser").toString().toUtf8()).object();
+        QCOMPARE(user.keys(), (QStringList{"companyName", "productId", "userName"}));
+        QCOMPARE(user.value("userName").toString(), QStringLiteral("demo"));
+
+        QVERIFY(call("getToken", R"(["0000"])").toString().isEmpty());
+        const QJsonObject withToken =
+            QJsonDocument::fromJson(call("getToken", R"(["5678"])").toString().toUtf8()).object();
+        QCOMPARE(withToken.value("token").toString(), QStringLiteral("tok-9"));
+
+        call("quicklogin", "[\"http://127.0.0.1/work2\"]");
+        QCOMPARE(host.messages, (QList<PluginHost::Message>{
+                                    {OpenWorkspace, "http://127.0.0.1/work2"},
+                                    {SetWindowTitle, "产品X"},
+                                    {SetTrayToolTip, "Mervo客户端|-Acme|-demo"}}));
+    }
+
+    void identitySlots_answerFromTheSameSources()
+    {
+        backToLoginPage();
+        QCOMPARE(call("wi").toString(), DeviceIdentity::deviceId());
+        QCOMPARE(call("deviceInfo").toString(), DeviceIdentity::computerInfo());
+        call("loginOut");
+        QVERIFY(!QFile::exists(LoginRecord::path()));
+        QVERIFY(host.messages.isEmpty());
+    }
+
+    void sendMsg_onlyIntegralActionTypeOneWithText_setsTitle()
+    {
+        backToLoginPage();
+        call("sendMsg", R"([{"actionType": "1", "data": "a"}])");
+        call("sendMsg", R"([{"actionType": 1.5, "data": "b"}])");
+        call("sendMsg", R"([{"actionType": 1, "data": ""}])");
+        call("sendMsg", R"([{"data": "c"}])");
+        call("sendMsg", R"([{"actionType": 2, "data": "d"}])");
+        QVERIFY(host.messages.isEmpty());
+        call("sendMsg", R"([{"actionType": 1, "data": "标题"}])");
+        QCOMPARE(host.messages, (QList<PluginHost::Message>{{SetWindowTitle, "标题"}}));
+    }
+
+    void herfClick_opensServerPathsAndAbsoluteAddresses()
+    {
+        backToLoginPage();
+        call("herfClick", R"(["nothing-here"])");
+        call("herfClick", R"(["/help/faq.html?a=1"])");
+        call("herfClick", "[\"https://example.org/x/y\"]");
+        QCOMPARE(desktop.urls, (QList<QUrl>{server.url("/help/faq.html?a=1"),
+                                            QUrl("https://example.org/x/y")}));
+    }
+
+    void registrationTab_opensTitledSubWindow_mainHtmlOpensWorkspace()
+    {
+        backToLoginPage();
+        WebTest::eval(page(), "document.getElementById('register').click()");
+        QWidget *frame = nullptr;
+        QVERIFY(QTest::qWaitFor([&] { return (frame = openSubWindow()) != nullptr; }, 10000));
+        QCOMPARE(frame->windowTitle(), QStringLiteral("Mervo客户端"));
+        QVERIFY(frame->isMaximized());
+        auto *subView = qobject_cast<QWebEngineView *>(static_cast<QMainWindow *>(frame)->centralWidget());
+        QVERIFY(subView);
+        QVERIFY(WebTest::waitLoaded(subView, server.url("/reg/step1.html")));
+
+        subView->page()->runJavaScript(
+            QString("location.href = '%1'").arg(server.url("/reg/main.html?company=Acme").toString()));
+        QVERIFY(QTest::qWaitFor([&] { return host.count(OpenWorkspace) == 1; }, 10000));
+        QCOMPARE(host.texts(OpenWorkspace).first(), server.url("/reg/main.html?company=Acme").toString());
+        QVERIFY(QTest::qWaitFor([&] { return openSubWindow() == nullptr; }, 5000));
+    }
+
+    void forgottenPassword_goesToTheDesktop_loginStays()
+    {
+        backToLoginPage();
+        WebTest::eval(page(), "document.getElementById('forget').click()");
+        QVERIFY(QTest::qWaitFor([&] { return desktop.urls.size() == 1; }, 10000));
+        QCOMPARE(desktop.urls.first(), server.url("/account/forgetpassword?u=1"));
+        QVERIFY(QTest::qWaitFor([&] { return openSubWindow() == nullptr; }, 5000));
+        QCOMPARE(view()->url(), QUrl(loginUrl()));
+        QVERIFY(host.messages.isEmpty());
+    }
+
+    void dialogWindow_loadsInTheLoginViewItself()
+    {
+        backToLoginPage();
+        WebTest::eval(page(), "window.open('/popup.html', 'pop', 'width=300,height=200')");
+        QVERIFY(WebTest::waitLoaded(view(), server.url("/popup.html")));
+        QVERIFY(openSubWindow() == nullptr);
+    }
+
+    void protocolAnswer_sendsPageToTencentLink()
+    {
+        backToLoginPage();
+        WebTest::eval(page(), "fetch('/tp/wpaCall/getProtocol?id=1')");
+        QVERIFY(QTest::qWaitFor([&] { return !desktop.urls.isEmpty(); }, 10000));
+        QCOMPARE(desktop.urls.first().toString(), QStringLiteral("tencent://message/?uin=1&env=2"));
+    }
+
+    void hostileProtocolAnswer_runsNoForeignScript()
+    {
+        backToLoginPage();
+        WebTest::eval(page(), "fetch('/hostile/tp/wpaCall/getProtocol?id=1')");
+        QVERIFY(QTest::qWaitFor([&] { return !desktop.urls.isEmpty(); }, 10000));
+        QCOMPARE(desktop.urls.first().scheme(), QStringLiteral("tencent"));
+        QCOMPARE(WebTest::eval(page(), "typeof window.pwned").toString(), QStringLiteral("undefined"));
+    }
+
+    void stalledProtocolAnswer_isAbandonedAfterTheBound()
+    {
+        backToLoginPage();
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^request protobufHttp gave up after 10000 ms"));
+        QElapsedTimer clock;
+        clock.start();
+        WebTest::eval(page(), "fetch('/stall/tp/wpaCall/getProtocol?id=1'); window.after = 1");
+        QVERIFY(QTest::qWaitFor([&] { return clock.elapsed() > 10500; }, 15000));
+        QVERIFY(desktop.urls.isEmpty());
+        releaseStall = true;
+        QCOMPARE(WebTest::eval(page(), "1 + 1").toInt(), 2);
+    }
+};
+
+MERVO_WEB_TEST_MAIN(TestSigninPlugin)
+#include "tst_signinplugin.moc"
