@@ -18,6 +18,9 @@ deps:
 		apt-get update -q && DEBIAN_FRONTEND=noninteractive \
 		apt-get install -y -q --no-install-recommends $$missing; \
 	fi
+	@command -v npm >/dev/null || { apt-get update -q && \
+		DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends npm; }
+	@[ node_modules/.package-lock.json -nt package-lock.json ] || npm ci --no-audit --no-fund --ignore-scripts
 
 build: deps
 	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo

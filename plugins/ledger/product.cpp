@@ -1,0 +1,172 @@
+#include "product.h"
+
+#include "aliimschemehandler.h"
+#include "navigationrules.h"
+#include "productmainpage.h"
+#include "productwebbridge.h"
+#include "requestinterceptor.h"
+
+#include <QDebug>
+#include <QMessageBox>
+#include <QVBoxLayout>
+#include <QWebChannel>
+#include <QWebEngineCookieStore>
+#include <QWebEngineProfile>
+#include <QWebEngineSettings>
+
+QString Product::description()
+{
+    return QStringLiteral("实现全客户端快捷登录");
+}
+
+QString Product::name()
+{
+    return QStringLiteral("产品模块");
+}
+
+QString Product::id()
+{
+    return QStringLiteral(MERVO_PRODUCT_PLUGIN_ID);
+}
+
+PluginType Product::type()
+{
+    return WorkspaceModule;
+}
+
+void Product::registerMessage()
+{
+    if (pluginManager)
+        pluginManager->registerMessage(OpenWorkspace, id());
+}
+
+void Product::unRegisterMessage() {}
+
+void Product::init(const QObject *manager)
+{
+    pluginManager = manager ? static_cast<PluginManagerInterface *>(
+                                  const_cast<QObject *>(manager)->qt_metacast(PluginManagerInterface_iid))
+                            : nullptr;
+}
+
+void Product::castMessage(MessageType type, QString text)
+{
+    qDebug() << int(type);
+    qDebug() << "re:" << text;
+    if (type == OpenWorkspace)
+        qDebug() << "load..." << text;
+}
+
+QLayout *Product::centerLayout(QString url)
+{
+    if (url.isEmpty()) {
+        QMessageBox::information(nullptr, QStringLiteral("登录提示"),
+                                 QStringLiteral("目标地址为空,请联系服务顾问"), QMessageBox::Ok);
+        return nullptr;
+    }
+    qInfo() << "开始初始化Product";
+    progressBar = new QProgressBar;
+    view = new ProductWebEngineView(progressBar, true);
+    auto *page = new ProductMainPage;
+    for (auto attribute : {QWebEngineSettings::LocalStorageEnabled, QWebEngineSettings::PluginsEnabled,
+                           QWebEngineSettings::FullScreenSupportEnabled,
+                           QWebEngineSettings::ShowScrollBars})
+        page->settings()->setAttribute(attribute, true);
+    // Chat links are assigned from script (the interceptor), without a user gesture.
+    page->settings()->setUnknownUrlSchemePolicy(QWebEngineSettings::AllowAllUnknownUrlSchemes);
+
+    QWebEngineProfile *profile = page->profile();
+    profile->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
+    if (!profile->urlSchemeHandler("aliim"))
+        profile->installUrlSchemeHandler("aliim", new AliimSchemeHandler(profile));
+    page->setUrlRequestInterceptor(new RequestInterceptor(page, page));
+
+    QWebEngineProfile *defaultProfile = QWebEngineProfile::defaultProfile();
+    defaultProfile->cookieStore()->deleteAllCookies();
+    defaultProfile->clearHttpCache();
+
+    auto *channel = new QWebChannel(page);
+    auto *bridge = new ProductWebBridge(pluginManager);
+    bridge->setParent(channel);
+    channel->registerObject(QStringLiteral("qt"), bridge);
+    page->setWebChannel(channel);
+
+    view->setContentsMargins(0, 0, 0, 0);
+    view->setContextMenuPolicy(Qt::NoContextMenu);
+    const QString host = NavigationRules::baseHostOf(url);
+    if (!host.isNull())
+        view->setBaseHost(host);
+
+    progressBar->setFixedHeight(1);
+    progressBar->setTextVisible(false);
+    progressBar->setStyleSheet(QStringLiteral(
+        "QProgressBar {border: 0px;background: #2881C7;} QProgressBar::chunk {background-color: #0000FF}"));
+
+    auto *layout = new QVBoxLayout;
+    layout->addWidget(progressBar);
+    layout->addWidget(view);
+    layout->setContentsMargins(0, 0, 0, 0);
+    progressBar->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    connect(page, &QWebEnginePage::fullScreenRequested, this, &Product::fullScreen);
+    connect(page, &ProductMainPage::outlick, this, &Product::outlick);
+    connect(page, &QWebEnginePage::loadFinished, this, &Product::reload);
+
+    view->setPage(page);
+    view->startLoad(QUrl(url));
+    return layout;
+}
+
+void Product::release()
+{
+    qDebug() << "delete product page";
+    if (view) {
+        view->page()->deleteLater();
+        view->deleteLater();
+    }
+}
+
+QWebEngineView *Product::getWeb()
+{
+    return view;
+}
+
+QUrl Product::getLoadUrl()
+{
+    return view ? view->getStartUrl() : QUrl();
+}
+
+QAction *Product::getAction()
+{
+    return nullptr;
+}
+
+void Product::outlick()
+{
+    if (pluginManager)
+        pluginManager->sendMessage(OpenLogin, QString());
+}
+
+void Product::fullScreen(QWebEngineFullScreenRequest fullScreenRequest)
+{
+    fullScreenRequest.accept();
+}
+
+void Product::reload(bool ok)
+{
+    if (ok) {
+        ++loadCount;
+        return;
+    }
+    if (loadCount == 0 && view)
+        view->reload();
+}
+
+void Product::deleteCookie(QWebEnginePage *page)
+{
+    QWebEngineProfile *profile = page->profile();
+    profile->clearHttpCache();
+    profile->cookieStore()->deleteAllCookies();
+    profile->cookieStore()->deleteSessionCookies();
+}
