@@ -41,7 +41,7 @@ function(mervo_add_test name)
     set_tests_properties(${name} PROPERTIES
         LABELS "${T_LABELS}"
         TIMEOUT ${T_TIMEOUT}
-        ENVIRONMENT "QTWEBENGINE_DISABLE_SANDBOX=1;QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu --disable-background-networking --disable-component-update;QT_LOGGING_RULES=qt.webenginecontext.debug=false;LC_ALL=C.UTF-8")
+        ENVIRONMENT "QTWEBENGINE_DISABLE_SANDBOX=1;QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu --disable-background-networking --disable-component-update --use-fake-device-for-media-stream;QT_LOGGING_RULES=qt.webenginecontext.debug=false;LC_ALL=C.UTF-8")
 endfunction()
 
 # mervo_web_resources(target FILES file...): compiles the given web files, plus the

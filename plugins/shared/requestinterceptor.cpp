@@ -10,12 +10,11 @@ RequestInterceptor::RequestInterceptor(QWebEnginePage *page, QObject *parent)
     , page(page)
 {
     // A pop-up that the view shows in place gives the page new web contents, which
-    // drop the page's interceptor; install it again whenever a load starts.
+    // do not know the page's interceptor; hand it over again whenever a load starts.
+    // (Never pass null in between: dropping the last interceptor mid-load crashes.)
     connect(page, &QWebEnginePage::loadStarted, this, [this] {
-        if (!this->page)
-            return;
-        this->page->setUrlRequestInterceptor(nullptr);
-        this->page->setUrlRequestInterceptor(this);
+        if (this->page)
+            this->page->setUrlRequestInterceptor(this);
     });
 }
 

@@ -8,20 +8,25 @@
 #include <QtTest>
 
 #include <functional>
+#include <memory>
 
 namespace WebTest {
 
 // Runs script in the page and waits for its result.
+// The answer may come after a timeout, so it lands in shared state, never on this stack.
 inline QVariant eval(QWebEnginePage *page, const QString &script, int timeoutMs = 10000)
 {
-    QVariant result;
-    bool done = false;
-    page->runJavaScript(script, [&](const QVariant &v) {
-        result = v;
-        done = true;
+    struct Answer {
+        QVariant value;
+        bool done = false;
+    };
+    auto answer = std::make_shared<Answer>();
+    page->runJavaScript(script, [answer](const QVariant &v) {
+        answer->value = v;
+        answer->done = true;
     });
-    (void)QTest::qWaitFor([&] { return done; }, timeoutMs);
-    return result;
+    (void)QTest::qWaitFor([&] { return answer->done; }, timeoutMs);
+    return answer->value;
 }
 
 // Waits until the view shows url and its document has finished loading.

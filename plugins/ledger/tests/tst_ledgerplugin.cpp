@@ -1,0 +1,401 @@
+// The built ledger_pl library in a recording host, against pages served on 127.0.0.1.
+#include "deviceidentity.h"
+#include "loginrecord.h"
+#include "pluginhost.h"
+#include "testhttpserver.h"
+#include "urlrecorder.h"
+#include "webtesthelpers.h"
+#include "webtestmain.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMainWindow>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <httplib.h>
+
+#include <csignal>
+
+class TestLedgerPlugin : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir folder;
+    TestHttpServer server;
+    TestHttpServer other;
+    PluginHost host{LEDGER_PLUGIN};
+    UrlRecorder desktop{{"http", "https", "tencent", "aliim"}};
+
+    QWebEngineView *view() const { return host.plugin()->getWeb(); }
+    QWebEnginePage *page() const { return view()->page(); }
+    QUrl workUrl() const { return server.url("/work.html"); }
+
+    static QByteArray data(const QString &name)
+    {
+        QFile f(QFINDTESTDATA("data/" + name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+    QVariant call(const QString &name, const QString &jsonArgs = "[]")
+    {
+        WebTest::eval(page(), QString("window.call('%1', %2)").arg(name, jsonArgs));
+        QVariant answer;
+        (void)QTest::qWaitFor([&] {
+            answer = WebTest::eval(page(), "window.answer === undefined ? null : window.answer");
+            return answer.isValid() && !answer.isNull();
+        }, 10000);
+        return answer;
+    }
+
+    // The workspace as a fresh login leaves it: shown, waiting page done, service page up.
+    void showWorkspace()
+    {
+        if (!view()) {
+            QVERIFY(host.show(workUrl().toString()));
+            QVERIFY(QTest::qWaitFor([&] { return host.count(ReloadView) >= 1; }, 10000));
+        } else if (view()->url() != workUrl()) {
+            view()->load(workUrl());
+        }
+        QVERIFY(WebTest::waitLoaded(view(), workUrl()));
+        QVERIFY(QTest::qWaitFor([&] { return WebTest::eval(page(), "window.bridgeReady === true").toBool(); }, 10000));
+        host.messages.clear();
+        desktop.urls.clear();
+    }
+
+    static QMainWindow *secondaryWindow()
+    {
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (QByteArray(w->metaObject()->className()) == "BaseDialog" && !w->isHidden())
+                return static_cast<QMainWindow *>(w);
+        return nullptr;
+    }
+
+    static QWebEngineView *secondaryView(QMainWindow *frame)
+    {
+        return frame ? qobject_cast<QWebEngineView *>(frame->centralWidget()) : nullptr;
+    }
+
+    void closeSecondaryWindows()
+    {
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (QByteArray(w->metaObject()->className()) == "BaseDialog")
+                w->close();
+        QTest::qWait(50);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QDir::setCurrent(folder.path());
+        qputenv("XDG_DATA_HOME", folder.filePath("data").toUtf8());
+        QFile js(QWEBCHANNEL_JS);
+        QVERIFY(js.open(QIODevice::ReadOnly));
+        const QByteArray channelJs = js.readAll();
+        QVERIFY(other.start());
+        server.servePage("/qwebchannel.js", channelJs, "application/javascript");
+        server.servePage("/work.html", data("work.html"));
+        server.servePage("/sub/page.html", data("sub.html"));
+        server.servePage("/popup.html", "<html><body>popup</body></html>");
+        server.servePage("/frame.html", "<html><body><iframe src='/redirect-out'></iframe></body></html>");
+        server.servePage("/mic.html", data("mic.html").replace("FRAME_SRC", other.url("/mic-frame.html").toString().toUtf8()));
+        server.servePage("/tp/wpaCall/getProtocol", "{\"url\":\"tencent:\\/\\/message\\/?uin=1&env=2\"}",
+                         "application/json");
+        const std::string outside = QString("http://localhost:%1/landing.html").arg(other.port()).toStdString();
+        server.server().Get("/redirect-out", [outside](const httplib::Request &, httplib::Response &res) {
+            res.set_redirect(outside.c_str());
+        });
+        server.server().Get("/files/report.xlsx", [](const httplib::Request &, httplib::Response &res) {
+            res.set_content(std::string(1024, 'x'), "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet");
+        });
+        QVERIFY(server.start());
+        other.servePage("/landing.html", "<html><body>elsewhere</body></html>");
+        other.servePage("/mic-frame.html", data("mic-frame.html"));
+        QVERIFY2(host.load(), qPrintable(host.errorString()));
+    }
+
+    void cleanup() { closeSecondaryWindows(); }
+
+    void identity_registersForOpenWorkspace_castMessageOnlyLogs()
+    {
+        PluginInterface *p = host.plugin();
+        QCOMPARE(p->id(), QStringLiteral("com.interface.model.product"));
+        QCOMPARE(p->type(), WorkspaceModule);
+        QCOMPARE(p->name(), QStringLiteral("产品模块"));
+        QVERIFY(p->getAction() == nullptr);
+        QVERIFY(p->getWeb() == nullptr);
+        QCOMPARE(host.registrations, (QList<PluginHost::Message>{{OpenWorkspace, p->id()}}));
+        QTest::ignoreMessage(QtDebugMsg, "load... \"http://x/y\"");
+        p->castMessage(OpenWorkspace, "http://x/y");
+        QVERIFY(host.messages.isEmpty());
+    }
+
+    void emptyStartUrl_showsInformationBox_andNoLayout()
+    {
+        bool boxShown = false;
+        WebTest::onNextModal([&](QWidget *modal) {
+            auto *box = qobject_cast<QMessageBox *>(modal);
+            boxShown = box && box->windowTitle() == QStringLiteral("登录提示")
+                && box->text() == QStringLiteral("目标地址为空,请联系服务顾问");
+            modal->close();
+        });
+        QVERIFY(!host.show(QString()));
+        QVERIFY(boxShown);
+        QVERIFY(host.plugin()->getWeb() == nullptr);
+    }
+
+    void startUrl_waitingPageThenServicePage_baseHostFromUrl()
+    {
+        showWorkspace();
+        QCOMPARE(host.plugin()->getLoadUrl(), workUrl());
+        auto *bar = host.window()->findChild<QProgressBar *>();
+        QVERIFY(bar);
+        QCOMPARE(bar->height(), 1);
+        QVERIFY(bar->styleSheet().contains("#2881C7"));
+        QCOMPARE(bar->value(), 0);
+    }
+
+    void mainPolicy_redirectAwayLogsOut_linkClickAndTypedTencentAndSubFrameStay()
+    {
+        showWorkspace();
+        view()->load(server.url("/redirect-out"));
+        QVERIFY(QTest::qWaitFor([&] { return host.count(OpenLogin) == 1; }, 10000));
+        QTest::qWait(300);
+        QCOMPARE(host.messages, (QList<PluginHost::Message>{{OpenLogin, QString()}}));
+
+        showWorkspace();
+        const QUrl landing(QString("http://localhost:%1/landing.html").arg(other.port()));
+        WebTest::eval(page(), QString("var a = document.createElement('a'); a.href = '%1';"
+                                      "document.body.appendChild(a); a.click();").arg(landing.toString()));
+        QVERIFY(WebTest::waitLoaded(view(), landing));
+        QVERIFY(host.messages.isEmpty());
+
+        showWorkspace();
+        const QUrl typed(QString("http://localhost:%1/landing.html?chat=tencent").arg(other.port()));
+        view()->load(typed);
+        QVERIFY(WebTest::waitLoaded(view(), typed));
+        QVERIFY(host.messages.isEmpty());
+
+        showWorkspace();
+        view()->load(server.url("/frame.html"));
+        QVERIFY(WebTest::waitLoaded(view(), server.url("/frame.html")));
+        QTest::qWait(500);
+        QVERIFY(host.messages.isEmpty());
+    }
+
+    void secondaryWindow_acceptedPageIs1100x600_laterOutsideNavigationStaysInside()
+    {
+        showWorkspace();
+        const QSize mainSize = view()->size();
+        WebTest::eval(page(), "document.getElementById('tab').click()");
+        QMainWindow *frame = nullptr;
+        QVERIFY(QTest::qWaitFor([&] { return (frame = secondaryWindow()) != nullptr; }, 10000));
+        QCOMPARE(frame->windowTitle(), QStringLiteral("Mervo客户端"));
+        QVERIFY(WebTest::waitLoaded(secondaryView(frame), server.url("/sub/page.html")));
+        QCOMPARE(frame->size(), QSize(1100, 600));
+        QCOMPARE(frame->pos(), QPoint(mainSize.width() / 2 - 550, mainSize.height() / 2 - 300));
+
+        const QUrl landing(QString("http://localhost:%1/landing.html").arg(other.port()));
+        secondaryView(frame)->load(landing);
+        QVERIFY(WebTest::waitLoaded(secondaryView(frame), landing));
+        QVERIFY(desktop.urls.isEmpty());
+        closeSecondaryWindows();
+    }
+
+    void secondaryWindow_pageCallsWindowClose_isTornDown()
+    {
+        showWorkspace();
+        WebTest::eval(page(), "document.getElementById('tab').click()");
+        QMainWindow *frame = nullptr;
+        QVERIFY(QTest::qWaitFor([&] { return (frame = secondaryWindow()) != nullptr; }, 10000));
+        QVERIFY(WebTest::waitLoaded(secondaryView(frame), server.url("/sub/page.html")));
+        QPointer<QMainWindow> guard(frame);
+        const int enabledBefore = WebTest::eval(page(), "$common.enabled").toInt();
+        secondaryView(frame)->page()->runJavaScript("window.close()");
+        QVERIFY(QTest::qWaitFor([&] { return guard.isNull(); }, 10000));
+        QVERIFY(QTest::qWaitFor([&] { return WebTest::eval(page(), "$common.enabled").toInt() == enabledBefore + 2; }, 5000));
+    }
+
+    void secondaryWindow_firstNavigationOutside_goesToDesktop()
+    {
+        showWorkspace();
+        const QUrl landing(QString("http://localhost:%1/landing.html").arg(other.port()));
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^open ulr "));
+        WebTest::eval(page(), QString("window.open('%1')").arg(landing.toString()));
+        QVERIFY(QTest::qWaitFor([&] { return desktop.urls.size() == 1; }, 10000));
+        QCOMPARE(desktop.urls.first(), landing);
+        QVERIFY(QTest::qWaitFor([&] { return secondaryWindow() == nullptr; }, 5000));
+    }
+
+    void secondaryWindow_downloadLinkStaysInvisibleCarrier_thenGoesAway()
+    {
+        showWorkspace();
+        bool dialogSeen = false;
+        WebTest::onNextModal([&](QWidget *modal) {
+            dialogSeen = modal->windowTitle() == QStringLiteral("保存文件");
+            modal->close();
+        });
+        WebTest::eval(page(), QString("window.open('%1')").arg(server.url("/files/report.xlsx").toString()));
+        QMainWindow *frame = nullptr;
+        QVERIFY(QTest::qWaitFor([&] { return (frame = secondaryWindow()) != nullptr || dialogSeen; }, 10000));
+        if (frame)
+            QCOMPARE(frame->size(), QSize(0, 0));
+        QVERIFY(QTest::qWaitFor([&] { return dialogSeen; }, 10000));
+        QVERIFY(QTest::qWaitFor([&] { return secondaryWindow() == nullptr; }, 5000));
+        QVERIFY(desktop.urls.isEmpty());
+    }
+
+    void downLoadFileSetting_ownSuffixReplacesDefaults()
+    {
+        QSettings("config.ini", QSettings::IniFormat).setValue("Sys/DownLoadFile", ".pdfx");
+        showWorkspace();
+        // .xls is no download entry any more: an outside .xls goes to the desktop.
+        const QUrl sheet(QString("http://localhost:%1/old.xls").arg(other.port()));
+        WebTest::eval(page(), QString("window.open('%1')").arg(sheet.toString()));
+        QVERIFY(QTest::qWaitFor([&] { return desktop.urls.size() == 1; }, 10000));
+        QCOMPARE(desktop.urls.first(), sheet);
+        // The own suffix is one: the window stays an invisible carrier.
+        const QUrl own(QString("http://localhost:%1/manual.pdfx").arg(other.port()));
+        WebTest::eval(page(), QString("window.open('%1')").arg(own.toString()));
+        QMainWindow *frame = nullptr;
+        QVERIFY(QTest::qWaitFor([&] { return (frame = secondaryWindow()) != nullptr; }, 10000));
+        QTest::qWait(1000);
+        QCOMPARE(frame->size(), QSize(0, 0));
+        QCOMPARE(desktop.urls.size(), 1);
+        QSettings("config.ini", QSettings::IniFormat).remove("Sys/DownLoadFile");
+        closeSecondaryWindows();
+    }
+
+    void dialogPopup_loadsInTheMainView()
+    {
+        showWorkspace();
+        WebTest::eval(page(), "window.open('/popup.html', 'pop', 'width=300,height=200')");
+        QVERIFY(WebTest::waitLoaded(view(), server.url("/popup.html")));
+        QVERIFY(secondaryWindow() == nullptr);
+    }
+
+    void scriptAlertAndConfirm_useMessageBox_andMaskThePage()
+    {
+        showWorkspace();
+        WebTest::onNextModal([](QWidget *modal) {
+            QCOMPARE(QByteArray(modal->metaObject()->className()), QByteArray("MessageBox"));
+            for (QPushButton *b : modal->findChildren<QPushButton *>())
+                if (b->text() == QStringLiteral("确认"))
+                    QTest::mouseClick(b, Qt::LeftButton);
+        });
+        page()->runJavaScript("alert('保存成功'); window.alerted = true;");
+        QVERIFY(QTest::qWaitFor([&] { return WebTest::eval(page(), "window.alerted === true").toBool(); }, 10000));
+        QVERIFY(QTest::qWaitFor([&] { return WebTest::eval(page(), "$common.enabled").toInt() == 1; }, 5000));
+        QCOMPARE(WebTest::eval(page(), "$common.disabled").toInt(), 1);
+
+        WebTest::onNextModal([](QWidget *modal) {
+            for (QPushButton *b : modal->findChildren<QPushButton *>())
+                if (b->text() == QStringLiteral("取消"))
+                    QTest::mouseClick(b, Qt::LeftButton);
+        });
+        page()->runJavaScript("window.confirmed = confirm('删除?');");
+        QVERIFY(QTest::qWaitFor([&] { return WebTest::eval(page(), "window.confirmed === false").toBool(); }, 10000));
+        QVERIFY(QTest::qWaitFor([&] { return WebTest::eval(page(), "$common.enabled").toInt() == 2; }, 5000));
+
+        WebTest::onNextModal([](QWidget *modal) { QTest::keyClick(modal, Qt::Key_Return); });
+        page()->runJavaScript("window.confirmed2 = confirm('确定?');");
+        QVERIFY(QTest::qWaitFor([&] { return !WebTest::eval(page(), "window.confirmed2").isNull(); }, 10000));
+    }
+
+    void bridge_loginOutSendsOneOpenLogin_userAndDeviceAnswers()
+    {
+        showWorkspace();
+        call("loginOut");
+        QCOMPARE(host.messages, (QList<PluginHost::Message>{{OpenLogin, QString()}}));
+
+        LoginRecord::save("P", "Acme", "demo", "", "tok", "1");
+        const QJsonObject user = QJsonDocument::fromJson(call("curretUser").toString().toUtf8()).object();
+        QCOMPARE(user.keys(), (QStringList{"companyName", "productId", "userName"}));
+        QCOMPARE(user.value("productId").toString(), QString());
+
+        QFile record(LoginRecord::path());
+        QVERIFY(record.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        record.write("{\"companyName\": \"Acme\", \"userName\": 0}");
+        record.close();
+        const QJsonObject partial = QJsonDocument::fromJson(call("curretUser").toString().toUtf8()).object();
+        QCOMPARE(partial.keys(), (QStringList{"companyName", "productId"}));
+        QVERIFY(QFile::exists(LoginRecord::path()));
+
+        QCOMPARE(call("wi").toString(), DeviceIdentity::deviceId());
+        QCOMPARE(QJsonDocument::fromJson(call("deviceInfo").toString().toUtf8()).object().keys(),
+                 QStringList{"computerName"});
+
+        host.messages.clear();
+        call("reload");
+        QCOMPARE(host.messages, (QList<PluginHost::Message>{{ReloadView, QString()}}));
+    }
+
+    void aliimLinkInCapitals_reachesTheDesktop()
+    {
+        showWorkspace();
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^Custom scheme request: "));
+        WebTest::eval(page(), "document.getElementById('aliim').click()");
+        QVERIFY(QTest::qWaitFor([&] { return !desktop.urls.isEmpty(); }, 10000));
+        QCOMPARE(desktop.urls.first().scheme(), QStringLiteral("aliim"));
+        QCOMPARE(view()->url(), workUrl());
+    }
+
+    void protocolCall_mainPageIntercepted_secondaryPageNot()
+    {
+        showWorkspace();
+        WebTest::eval(page(), "fetch('/tp/wpaCall/getProtocol?id=1')");
+        QVERIFY(QTest::qWaitFor([&] { return !desktop.urls.isEmpty(); }, 10000));
+        QCOMPARE(desktop.urls.first().toString(), QStringLiteral("tencent://message/?uin=1&env=2"));
+
+        desktop.urls.clear();
+        WebTest::eval(page(), "document.getElementById('tab').click()");
+        QMainWindow *frame = nullptr;
+        QVERIFY(QTest::qWaitFor([&] { return (frame = secondaryWindow()) != nullptr; }, 10000));
+        QVERIFY(WebTest::waitLoaded(secondaryView(frame), server.url("/sub/page.html")));
+        WebTest::eval(secondaryView(frame)->page(), "fetch('/tp/wpaCall/getProtocol?id=2')");
+        QTest::qWait(1500);
+        QVERIFY(desktop.urls.isEmpty());
+        closeSecondaryWindows();
+    }
+
+    void permissions_serviceHostGetsMicrophone_otherOriginFrameDenied()
+    {
+        showWorkspace();
+        view()->load(server.url("/mic.html"));
+        QVERIFY(WebTest::waitLoaded(view(), server.url("/mic.html")));
+        QVERIFY(QTest::qWaitFor([&] { return !WebTest::eval(page(), "window.pageResult").isNull(); }, 10000));
+        QVERIFY(QTest::qWaitFor([&] { return !WebTest::eval(page(), "window.frameResult").isNull(); }, 10000));
+        QCOMPARE(WebTest::eval(page(), "window.pageResult").toString(), QStringLiteral("granted"));
+        QCOMPARE(WebTest::eval(page(), "window.frameResult").toString(), QStringLiteral("NotAllowedError"));
+    }
+
+    void renderProcessCrashes_reloadEachTime_stopAtTheThirdWithinAMinute()
+    {
+        showWorkspace();
+        for (int crash = 1; crash <= 3; ++crash) {
+            const qint64 pid = page()->renderProcessPid();
+            QVERIFY(pid > 0);
+            if (crash == 3)
+                QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^page keeps crashing"));
+            ::kill(pid_t(pid), SIGKILL);
+            if (crash < 3) {
+                QVERIFY(QTest::qWaitFor([&] { return page()->renderProcessPid() > 0 && page()->renderProcessPid() != pid; }, 10000));
+                QVERIFY(WebTest::waitLoaded(view(), workUrl()));
+            } else {
+                QTest::qWait(1500);
+            }
+        }
+        // F5 (the host's reload) still brings the page back.
+        host.reloadView();
+        QVERIFY(WebTest::waitLoaded(view(), workUrl()));
+    }
+};
+
+MERVO_WEB_TEST_MAIN(TestLedgerPlugin)
+#include "tst_ledgerplugin.moc"
