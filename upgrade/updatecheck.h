@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QString>
+#include <QStringList>
+
+class QCommandLineParser;
+
+// The update check: which installation asks (command line and config.ini), the
+// question sent to the update service, and how its answer is read.
+namespace UpdateCheck {
+
+// The updater's options, in the order the service's operators know them.
+void addOptions(QCommandLineParser &parser);
+
+struct Request {
+    QString url;         // service URL + "?method=GetInstaller"
+    QJsonObject body;
+    QString mainProgram; // image name of the client that started us (trimmed)
+};
+
+struct Installation {
+    QString version;    // Sys/Version
+    QString serviceUrl; // Sys/ServiceUrl
+    QString source;     // Sys/Source
+    QString clientId;   // machine UUID
+};
+
+// Reads Sys/Version, Sys/ServiceUrl and Sys/Source from config.ini and the machine UUID.
+Installation readInstallation();
+
+// The request from the installation, overridden by the options that were given.
+Request buildRequest(const QCommandLineParser &parser, const Installation &installation);
+
+// POST of the body as compact JSON; the raw answer, whatever the status (empty on
+// failure). Gives up when no data moves for timeoutMs.
+QByteArray postJson(const QString &url, const QJsonObject &body, int timeoutMs = 5000);
+
+struct Answer {
+    bool needUpdate = false;
+    QString url;
+    QString installerName;
+    QString sha256; // optional, 64 hex characters when given
+};
+
+// success and data.needUpdate count only as JSON true; other members read as
+// empty text unless they are strings.
+Answer parseAnswer(const QByteArray &body);
+
+} // namespace UpdateCheck
