@@ -68,6 +68,8 @@ int main(int argc, char *argv[])
 
     const int result = app->exec();
     window.reset();
+    // The released views and pages go now, before the web profile shuts down.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     updater.reset();
     instance.reset();
     settings.reset();

@@ -126,6 +126,14 @@ void ProductWebEngineView::onDownloadRequested(QWebEngineDownloadItem *item)
     qDebug() << "start close per window";
     closeSubWindow();
 
+    // The engine resumes an interrupted download by asking again for the same item;
+    // the user already chose where it goes.
+    if (acceptedDownloads.contains(item->id())) {
+        watchDownload(item);
+        item->accept();
+        return;
+    }
+
     const QString suggested =
         QDir(item->downloadDirectory()).filePath(item->downloadFileName());
     const QString chosen = QFileDialog::getSaveFileName(
@@ -143,6 +151,22 @@ void ProductWebEngineView::onDownloadRequested(QWebEngineDownloadItem *item)
         return;
     }
 
+    watchDownload(item);
+    downloadDir = folder;
+    downloadFile = chosen;
+    completeShown = false;
+    item->setDownloadDirectory(folder);
+    item->setDownloadFileName(QFileInfo(chosen).fileName());
+    acceptedDownloads.insert(item->id());
+    item->accept();
+}
+
+void ProductWebEngineView::watchDownload(QWebEngineDownloadItem *item)
+{
+    // A resumed download may come as a new item object; each is watched once.
+    if (item->property("mervoWatched").toBool())
+        return;
+    item->setProperty("mervoWatched", true);
     connect(item, &QWebEngineDownloadItem::finished, this, [this, item] {
         if (progressBar)
             progressBar->setValue(0);
@@ -154,15 +178,13 @@ void ProductWebEngineView::onDownloadRequested(QWebEngineDownloadItem *item)
                     || state == QWebEngineDownloadItem::DownloadInterrupted)
                     closeDownloadPanel();
             });
+    // A report that trails an interruption must not bring the closed panel back.
     connect(item, &QWebEngineDownloadItem::downloadProgress, this,
-            &ProductWebEngineView::onDownloadProgress);
+            [this, item](qint64 received, qint64 total) {
+                if (item->state() == QWebEngineDownloadItem::DownloadInProgress)
+                    onDownloadProgress(received, total);
+            });
 
-    downloadDir = folder;
-    downloadFile = chosen;
-    completeShown = false;
-    item->setDownloadDirectory(folder);
-    item->setDownloadFileName(QFileInfo(chosen).fileName());
-    item->accept();
 }
 
 void ProductWebEngineView::onDownloadFinished(QWebEngineDownloadItem *item)

@@ -4,6 +4,7 @@
 
 #include <QMutex>
 #include <QPointer>
+#include <QSet>
 #include <QUrl>
 #include <QWebEnginePage>
 #include <QWebEngineView>
@@ -44,6 +45,7 @@ private:
     void onLoadProgress(int progress);
     void onRenderProcessTerminated(QWebEnginePage::RenderProcessTerminationStatus status,
                                    int exitCode);
+    void watchDownload(QWebEngineDownloadItem *item);
     void onDownloadFinished(QWebEngineDownloadItem *item);
     void onPanelKeyRelease(QKeyEvent *event);
     QWebEngineView *openSubWindow();
@@ -56,6 +58,7 @@ private:
     QPointer<FileQdialog> downloadWindow;
     int downloadPercent = 0;
     bool completeShown = false;
+    QSet<quint32> acceptedDownloads;
     bool isMainView;
     QString baseHost;
     QUrl startUrl;

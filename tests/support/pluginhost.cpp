@@ -1,5 +1,6 @@
 #include "pluginhost.h"
 
+#include <QCoreApplication>
 #include <QLayout>
 #include <QWebEngineView>
 
@@ -16,6 +17,8 @@ PluginHost::PluginHost(const QString &libraryPath)
 PluginHost::~PluginHost()
 {
     release();
+    // Pages must be gone before the web profile shuts down with the application.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 bool PluginHost::load()
