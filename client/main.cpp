@@ -7,12 +7,22 @@
 #include <QDebug>
 #include <QDir>
 #include <QProcess>
+#include <QScreen>
 #include <QSettings>
 #include <QTextCodec>
 #include <QWebEngineSettings>
 #include <QtWebEngine>
 
 #include <memory>
+
+// Maximised; where no window manager maximises (a bare X server), the window
+// takes the screen's available area itself.
+static void showFullWindow(MainWindow *window)
+{
+    if (QScreen *screen = window->screen())
+        window->setGeometry(screen->availableGeometry());
+    window->showMaximized();
+}
 
 int main(int argc, char *argv[])
 {
@@ -54,13 +64,13 @@ int main(int argc, char *argv[])
     updater->waitForFinished(120000);
 
     auto window = std::make_unique<MainWindow>();
-    window->showMaximized();
+    showFullWindow(window.get());
 
     if (!multiClient) {
         MainWindow *shown = window.get();
         QObject::connect(instance.get(), &SingleInstance::newInstanceCreated, instance.get(),
                          [shown] {
-                             shown->showMaximized();
+                             showFullWindow(shown);
                              shown->raise();
                              shown->activateWindow();
                          });

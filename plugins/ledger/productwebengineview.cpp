@@ -110,8 +110,12 @@ void ProductWebEngineView::closeSubWindow()
         qDebug() << "close file closeSubWindow";
         subWindow->close();
         if (auto *frame = qobject_cast<QMainWindow *>(subWindow.data())) {
-            if (QWidget *content = frame->centralWidget())
+            if (QWidget *content = frame->centralWidget()) {
+                // The page has no parent; without this it would outlive its window.
+                if (auto *view = qobject_cast<QWebEngineView *>(content))
+                    view->page()->deleteLater();
                 content->deleteLater();
+            }
         }
         subWindow->deleteLater();
     }

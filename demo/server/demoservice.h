@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QJsonArray>
+#include <QList>
+#include <QMutex>
+#include <QPair>
+#include <QString>
+
+#include <memory>
+
+namespace httplib {
+class Server;
+}
+
+// The stand-in of the hosted service. Pages come from demoDir/site; accounts and the
+// update answer from demoDir/accounts.json and update.json (read on every request,
+// so a person can edit them while it runs); what the installer is started with is
+// recorded in stateDir.
+class DemoService
+{
+public:
+    DemoService(const QString &demoDir, const QString &stateDir);
+    ~DemoService();
+
+    // Binds 127.0.0.1:port (0: any free port); returns the port or -1.
+    int bind(int port);
+    void run();
+    void stop();
+
+private:
+    void routes();
+    QJsonArray accounts() const;
+
+    // Companies registered while the service runs: (company, user).
+    QMutex registeredMutex;
+    QList<QPair<QString, QString>> registered;
+
+    std::unique_ptr<httplib::Server> server;
+    QString demoDir;
+    QString stateDir;
+    int port = 0;
+};

@@ -1,0 +1,118 @@
+import { test } from 'node:test';
+import assert from 'node:assert/strict';
+import fs from 'node:fs';
+import path from 'node:path';
+import { Road, page, waitFor, sleep } from './harness.mjs';
+
+async function login(client, { password = 'demo', quickCode = '1234' } = {}) {
+  const p = await page(client, /\/login\/index\.html/);
+  await p.ready('#login');
+  await p.type('#company', 'Acme');
+  await p.type('#user', 'demo');
+  await p.type('#password', password);
+  await p.type('#quick-code-new', quickCode);
+  if (password === 'demo')
+    await p.clickAway('#login');
+  else
+    await p.click('#login');
+  return p;
+}
+
+test('first login, workspace, log-out, remembered user, quick login', async (t) => {
+  const road = new Road();
+  await road.setUp();
+  let failed = true;
+  try {
+    const client = await road.startClient();
+
+    // Wrong credentials stay on the login page with an error.
+    const wrong = await login(client, { password: 'nope' });
+    await waitFor('the error', async () => (await wrong.text('#login-error')).includes('错误'));
+    await wrong.close();
+
+    await login(client);
+    const work = await page(client, /\/workspace\/main\.html/);
+    await waitFor('the session', async () => (await work.text('#who')).includes('Acme / demo'));
+    const record = fs.readFileSync(path.join(process.env.XDG_DATA_HOME, 'MervoClient', 'login.secret'), 'utf8');
+    assert.match(record, /"companyName": "Acme"/);
+    assert.doesNotMatch(record, /"quickLoginCode": "1234"/);
+
+    await work.clickAway('#logout');
+    const again = await page(client, /\/login\/index\.html/);
+    await waitFor('the remembered user', async () => (await again.text('#remembered')).includes('Acme / demo'));
+
+    await again.type('#quick-code', '0000');
+    await again.click('#quick-login');
+    await waitFor('the refusal', async () => (await again.text('#quick-error')).length > 0);
+    await again.type('#quick-code', '1234');
+    await again.clickAway('#quick-login');
+    const back = await page(client, /\/workspace\/main\.html/);
+    await waitFor('the session again', async () => (await back.text('#who')).includes('Acme / demo'));
+    failed = false;
+  } finally {
+    await road.tearDown(failed);
+  }
+});
+
+test('registration in a sub window ends in the workspace', async () => {
+  const road = new Road();
+  await road.setUp();
+  let failed = true;
+  try {
+    const client = await road.startClient();
+    const p = await page(client, /\/login\/index\.html/);
+    await p.click('#register');
+    const reg = await page(client, /\/register\/step1\.html/);
+    await reg.type('#company', '星辰贸易');
+    await reg.clickAway('#finish');
+    const work = await page(client, /\/workspace\/main\.html.*welcome=1/);
+    await waitFor('the new company', async () => (await work.text('#who')).includes('星辰贸易'));
+    failed = false;
+  } finally {
+    await road.tearDown(failed);
+  }
+});
+
+test('a report opens in a secondary window; a redirect away from the service logs out', async () => {
+  const road = new Road();
+  await road.setUp();
+  let failed = true;
+  try {
+    const client = await road.startClient();
+    await login(client);
+    const work = await page(client, /\/workspace\/main\.html/);
+    await work.click('#report');
+    const report = await page(client, /\/workspace\/report\.html/);
+    await report.ready('td');
+    assert.equal(await report.text('td'), '华北');
+    await report.clickAway('#close');
+    await waitFor('the report window to go', async () => {
+      const res = await fetch(`http://127.0.0.1:${client.port}/json`);
+      return !(await res.json()).some((t) => /report\.html/.test(t.url));
+    });
+
+    await work.clickAway('#leave');
+    await page(client, /\/login\/index\.html/);
+    failed = false;
+  } finally {
+    await road.tearDown(failed);
+  }
+});
+
+test('an update installs silently and ends the client', async () => {
+  const road = new Road();
+  await road.setUp({ clientName: 'MervoClientUpdating', updateJson: { success: true, data: {
+    needUpdate: true, url: '/installer/MervoSetup.sh', installerName: 'MervoSetup.sh' } } });
+  let failed = true;
+  try {
+    const client = await road.startClient();
+    const record = path.join(road.state, 'installer-runs.txt');
+    await waitFor('the installer run', () => fs.existsSync(record), 30000);
+    assert.match(fs.readFileSync(record, 'utf8'), /cwd=.*\/bin args=\/SILENT$/m);
+    await waitFor('the client to be ended', () => client.exited, 10000);
+    assert.equal(client.exited.signal, 'SIGKILL');
+    failed = false;
+  } finally {
+    await road.tearDown(failed);
+  }
+});
