@@ -1,6 +1,5 @@
 #include "progressdialog.h"
 
-#include <limits>
 
 ProgressDialog::ProgressDialog(QWidget *parent)
     : QProgressDialog(parent)
@@ -20,8 +19,11 @@ void ProgressDialog::networkReplyProgress(qint64 bytesRead, qint64 totalBytes)
         setRange(0, 0);
         return;
     }
-    // Sizes beyond 2 GiB are scaled to kilobytes so they fit the dialog's int range.
-    const bool scale = totalBytes > std::numeric_limits<int>::max();
-    setMaximum(int(scale ? totalBytes / 1024 : totalBytes));
-    setValue(int(scale ? bytesRead / 1024 : bytesRead));
+    // Shown in thousandths: fits the dialog's int range for any size, and repaints
+    // at most a thousand times instead of once per network packet.
+    const int permille = totalBytes > 0 ? int(qMin<qint64>(1000, bytesRead * 1000 / totalBytes)) : 1000;
+    if (maximum() == 1000 && value() == permille)
+        return;
+    setMaximum(1000);
+    setValue(permille);
 }
