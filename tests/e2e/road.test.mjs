@@ -1,8 +1,23 @@
-import { test } from 'node:test';
+import { test, before, after } from 'node:test';
+import { spawn, execFileSync } from 'node:child_process';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import path from 'node:path';
 import { Road, page, waitFor, sleep } from './harness.mjs';
+
+const TITLE = 'Mervo客户端';
+const xwin = (...args) => {
+  try { execFileSync(process.env.MERVO_XWIN, args.map(String)); return true; } catch { return false; }
+};
+const visible = (client, title = TITLE) => xwin('viewable', client.child.pid, title);
+
+// A system tray on the X server, so hiding to the tray is the real thing.
+let tray;
+before(async () => {
+  tray = spawn('trayer', ['--edge', 'top', '--widthtype', 'pixel', '--width', '64'], { stdio: 'ignore' });
+  await waitFor('the tray', () => xwin('tray'));
+});
+after(() => tray.kill());
 
 async function login(client, { password = 'demo', quickCode = '1234' } = {}) {
   const p = await page(client, /\/login\/index\.html/);
@@ -85,11 +100,15 @@ test('a report opens in a secondary window; a redirect away from the service log
     const report = await page(client, /\/workspace\/report\.html/);
     await report.ready('td');
     assert.equal(await report.text('td'), '华北');
-    await report.clickAway('#close');
+    // The window sizes itself as its page arrives; a click that lands before the
+    // layout settles misses the button, so press again, as a person would.
     await waitFor('the report window to go', async () => {
+      await report.click('#close').catch(() => {});
+      await sleep(300);
       const res = await fetch(`http://127.0.0.1:${client.port}/json`);
       return !(await res.json()).some((t) => /report\.html/.test(t.url));
     });
+    await report.close();
 
     await work.clickAway('#leave');
     await page(client, /\/login\/index\.html/);
@@ -111,6 +130,65 @@ test('an update installs silently and ends the client', async () => {
     assert.match(fs.readFileSync(record, 'utf8'), /cwd=.*\/bin args=\/SILENT$/m);
     await waitFor('the client to be ended', () => client.exited, 10000);
     assert.equal(client.exited.signal, 'SIGKILL');
+    failed = false;
+  } finally {
+    await road.tearDown(failed);
+  }
+});
+
+test('a download is saved through the dialog', async () => {
+  const road = new Road();
+  await road.setUp();
+  let failed = true;
+  try {
+    const client = await road.startClient();
+    await login(client);
+    const work = await page(client, /\/workspace\/main\.html/);
+    await work.click('#download-xlsx');
+    const dialog = await waitFor('the save dialog', () => {
+      try { return execFileSync('xdotool', ['search', '--onlyvisible', '--name', '保存文件']).toString().split('\n')[0]; }
+      catch { return ''; }
+    });
+    const target = path.join(road.root, 'saved-report.xlsx');
+    execFileSync('xdotool', ['windowfocus', '--sync', dialog]);
+    execFileSync('xdotool', ['key', 'ctrl+a']);
+    execFileSync('xdotool', ['type', '--delay', '1', target]);
+    execFileSync('xdotool', ['key', 'Return']);
+    await waitFor('the saved file', () => fs.existsSync(target) && fs.statSync(target).size > 0);
+    assert.match(fs.readFileSync(target, 'utf8'), /^region,quarter,revenue/);
+    failed = false;
+  } finally {
+    await road.tearDown(failed);
+  }
+});
+
+test('closing the workspace hides to the tray when asked to; a second start brings it back', async () => {
+  const road = new Road();
+  await road.setUp();
+  let failed = true;
+  try {
+    const client = await road.startClient();
+    await login(client);
+    const work = await page(client, /\/workspace\/main\.html/);
+    await work.ready('#who');
+    const title = await waitFor('the window', () => {
+      for (const t of [TITLE, 'Mervo 演示版']) if (visible(client, t)) return t;
+      return '';
+    });
+    assert.ok(xwin('close', client.child.pid, title));
+    await waitFor('the close dialog', () => visible(client, '关闭提示'));
+    const dialog = execFileSync('xdotool', ['search', '--onlyvisible', '--name', '关闭提示']).toString().split('\n')[0];
+    // Widget positions come from the dialog's form: "不再提醒", then "确认" ("最小化到系统托盘" is the default).
+    execFileSync('xdotool', ['mousemove', '--sync', '--window', dialog, '60', '108', 'click', '1']);
+    execFileSync('xdotool', ['mousemove', '--sync', '--window', dialog, '217', '111', 'click', '1']);
+    await waitFor('the window to hide', () => !visible(client, title));
+    assert.equal(client.exited, null);
+    assert.match(road.config(), /^CloseAction=min$/m);
+
+    const second = await road.startClient();
+    await waitFor('the second start to end', () => second.exited, 30000);
+    assert.equal(second.exited.code, 0);
+    await waitFor('the window to come back', () => visible(client, title));
     failed = false;
   } finally {
     await road.tearDown(failed);
