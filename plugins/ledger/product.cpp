@@ -68,6 +68,8 @@ QLayout *Product::centerLayout(QString url)
     progressBar = new QProgressBar;
     view = new ProductWebEngineView(progressBar, true);
     auto *page = new ProductMainPage;
+    // Owned by the view: a page that outlives the web profile crashes at exit.
+    page->setParent(view);
     for (auto attribute : {QWebEngineSettings::LocalStorageEnabled, QWebEngineSettings::PluginsEnabled,
                            QWebEngineSettings::FullScreenSupportEnabled,
                            QWebEngineSettings::ShowScrollBars})

@@ -83,6 +83,8 @@ QWebEngineView *ProductWebEngineView::openSubWindow()
     auto *view = new ProductWebEngineView(nullptr, false);
     auto *dialog = new BaseDialog(view);
     auto *page = new ProductPage(baseHost, dialog, width(), height());
+    // Owned by its view, so it goes wherever the view goes (also at shut-down).
+    page->setParent(view);
     view->setContextMenuPolicy(Qt::NoContextMenu);
     for (auto attribute : {QWebEngineSettings::LocalStorageEnabled, QWebEngineSettings::PluginsEnabled,
                            QWebEngineSettings::FullScreenSupportEnabled,
@@ -222,7 +224,7 @@ void ProductWebEngineView::showDownloadPanel()
     auto *panel = new FileQdialog;
     auto *layout = new QVBoxLayout;
     auto *view = new QWebEngineView(this);
-    auto *page = new QWebEnginePage(QWebEngineProfile::defaultProfile());
+    auto *page = new QWebEnginePage(QWebEngineProfile::defaultProfile(), view);
     auto *bridge = new FileSaveWebBridge(downloadDir, downloadFile, panel);
     connect(bridge, &FileSaveWebBridge::closed, this, &ProductWebEngineView::closeDownloadPanel);
 

@@ -57,7 +57,8 @@ QLayout *Login::centerLayout(QString)
 QWebEngineView *Login::getLoginWidget()
 {
     view = new LoginWebEngine(manager);
-    auto *page = new QWebEnginePage(QWebEngineProfile::defaultProfile());
+    // Owned by the view: a page that outlives the web profile crashes at exit.
+    auto *page = new QWebEnginePage(QWebEngineProfile::defaultProfile(), view);
     page->settings()->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, true);
     // The chat hand-off assigns a "tencent:" address from script, without a user
     // gesture; the engine blocks that by default.

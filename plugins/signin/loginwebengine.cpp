@@ -45,6 +45,7 @@ QWebEngineView *LoginWebEngine::openSubWindow()
     view->setContextMenuPolicy(Qt::NoContextMenu);
     auto *frame = new BaseDialog(view);
     auto *page = new RegisterPage(frame);
+    page->setParent(view);
     view->setPage(page);
     connect(page, &QWebEnginePage::windowCloseRequested, this, &LoginWebEngine::closeSubWindow);
     connect(page, &RegisterPage::registerLogin, this, &LoginWebEngine::onRegisterLogin);
