@@ -57,7 +57,7 @@ bool InstallerDownloader::startDownload(const QString &urlText, const QString &i
     url = QUrl(urlText, QUrl::TolerantMode);
     reply = manager.get(QNetworkRequest(url));
     // Back-pressure: the transfer waits for the file instead of piling up in memory.
-    reply->setReadBufferSize(4 << 20);
+    reply->setReadBufferSize(1 << 20);
     connect(reply, &QNetworkReply::finished, this, &InstallerDownloader::install);
     connect(reply, &QNetworkReply::readyRead, this, &InstallerDownloader::httpReadyRead);
 
