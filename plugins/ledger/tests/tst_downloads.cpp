@@ -32,6 +32,7 @@ private:
     UrlRecorder desktop{{"file"}};
     QByteArray sheet;
     std::atomic<bool> releaseSlow{false};
+    std::atomic<int> cutRequests{0};
 
     QWebEngineView *view() const { return host.plugin()->getWeb(); }
     QWebEnginePage *page() const { return view()->page(); }
@@ -125,7 +126,13 @@ private slots:
             attachment(res, "attachment; filename=\"empty.txt\"");
             res.set_content("", "application/octet-stream");
         });
-        server.server().Get("/files/cut.xlsx", [body, attachment](const httplib::Request &, httplib::Response &res) {
+        // Cut off mid-way; the engine's attempts to resume then find the file gone,
+        // so it gives up at once instead of retrying in the background.
+        server.server().Get("/files/cut.xlsx", [this, body, attachment](const httplib::Request &, httplib::Response &res) {
+            if (cutRequests++ > 0) {
+                res.status = 404;
+                return;
+            }
             attachment(res, "attachment; filename=\"cut.xlsx\"");
             res.set_content_provider(body.size() * 4, "application/octet-stream",
                 [body](size_t offset, size_t, httplib::DataSink &sink) {
