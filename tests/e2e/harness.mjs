@@ -156,3 +156,17 @@ export class Page {
 
   async close() { await this.cdp.close().catch(() => {}); }
 }
+
+// Runs fn(road) on a fresh demo service and program folder; the client log is
+// printed when fn fails, and every process is ended afterwards.
+export async function withRoad(options, fn) {
+  const road = new Road();
+  await road.setUp(options);
+  let failed = true;
+  try {
+    await fn(road);
+    failed = false;
+  } finally {
+    await road.tearDown(failed);
+  }
+}

@@ -3,7 +3,7 @@ import { spawn, execFileSync } from 'node:child_process';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import path from 'node:path';
-import { Road, page, waitFor, sleep } from './harness.mjs';
+import { page, waitFor, sleep, withRoad } from './harness.mjs';
 
 const TITLE = 'Mervo客户端';
 const xwin = (...args) => {
@@ -34,10 +34,7 @@ async function login(client, { password = 'demo', quickCode = '1234' } = {}) {
 }
 
 test('first login, workspace, log-out, remembered user, quick login', async (t) => {
-  const road = new Road();
-  await road.setUp();
-  let failed = true;
-  try {
+  await withRoad({}, async (road) => {
     const client = await road.startClient();
 
     // Wrong credentials stay on the login page with an error.
@@ -63,17 +60,11 @@ test('first login, workspace, log-out, remembered user, quick login', async (t) 
     await again.clickAway('#quick-login');
     const back = await page(client, /\/workspace\/main\.html/);
     await waitFor('the session again', async () => (await back.text('#who')).includes('Acme / demo'));
-    failed = false;
-  } finally {
-    await road.tearDown(failed);
-  }
+  });
 });
 
 test('registration in a sub window ends in the workspace', async () => {
-  const road = new Road();
-  await road.setUp();
-  let failed = true;
-  try {
+  await withRoad({}, async (road) => {
     const client = await road.startClient();
     const p = await page(client, /\/login\/index\.html/);
     await p.click('#register');
@@ -82,17 +73,11 @@ test('registration in a sub window ends in the workspace', async () => {
     await reg.clickAway('#finish');
     const work = await page(client, /\/workspace\/main\.html.*welcome=1/);
     await waitFor('the new company', async () => (await work.text('#who')).includes('星辰贸易'));
-    failed = false;
-  } finally {
-    await road.tearDown(failed);
-  }
+  });
 });
 
 test('a report opens in a secondary window; a redirect away from the service logs out', async () => {
-  const road = new Road();
-  await road.setUp();
-  let failed = true;
-  try {
+  await withRoad({}, async (road) => {
     const client = await road.startClient();
     await login(client);
     const work = await page(client, /\/workspace\/main\.html/);
@@ -112,35 +97,23 @@ test('a report opens in a secondary window; a redirect away from the service log
 
     await work.clickAway('#leave');
     await page(client, /\/login\/index\.html/);
-    failed = false;
-  } finally {
-    await road.tearDown(failed);
-  }
+  });
 });
 
 test('an update installs silently and ends the client', async () => {
-  const road = new Road();
-  await road.setUp({ clientName: 'MervoClientUpdating', updateJson: { success: true, data: {
-    needUpdate: true, url: '/installer/MervoSetup.sh', installerName: 'MervoSetup.sh' } } });
-  let failed = true;
-  try {
+  await withRoad({ clientName: 'MervoClientUpdating', updateJson: { success: true, data: {
+    needUpdate: true, url: '/installer/MervoSetup.sh', installerName: 'MervoSetup.sh' } } }, async (road) => {
     const client = await road.startClient();
     const record = path.join(road.state, 'installer-runs.txt');
     await waitFor('the installer run', () => fs.existsSync(record), 30000);
     assert.match(fs.readFileSync(record, 'utf8'), /cwd=.*\/bin args=\/SILENT$/m);
     await waitFor('the client to be ended', () => client.exited, 10000);
     assert.equal(client.exited.signal, 'SIGKILL');
-    failed = false;
-  } finally {
-    await road.tearDown(failed);
-  }
+  });
 });
 
 test('a download is saved through the dialog', async () => {
-  const road = new Road();
-  await road.setUp();
-  let failed = true;
-  try {
+  await withRoad({}, async (road) => {
     const client = await road.startClient();
     await login(client);
     const work = await page(client, /\/workspace\/main\.html/);
@@ -156,17 +129,11 @@ test('a download is saved through the dialog', async () => {
     execFileSync('xdotool', ['key', 'Return']);
     await waitFor('the saved file', () => fs.existsSync(target) && fs.statSync(target).size > 0);
     assert.match(fs.readFileSync(target, 'utf8'), /^region,quarter,revenue/);
-    failed = false;
-  } finally {
-    await road.tearDown(failed);
-  }
+  });
 });
 
 test('closing the workspace hides to the tray when asked to; a second start brings it back', async () => {
-  const road = new Road();
-  await road.setUp();
-  let failed = true;
-  try {
+  await withRoad({}, async (road) => {
     const client = await road.startClient();
     await login(client);
     const work = await page(client, /\/workspace\/main\.html/);
@@ -189,8 +156,5 @@ test('closing the workspace hides to the tray when asked to; a second start brin
     await waitFor('the second start to end', () => second.exited, 30000);
     assert.equal(second.exited.code, 0);
     await waitFor('the window to come back', () => visible(client, title));
-    failed = false;
-  } finally {
-    await road.tearDown(failed);
-  }
+  });
 });
