@@ -16,7 +16,7 @@ deps:
 	if [ -n "$$missing" ]; then \
 		echo "Installing:" $$missing; \
 		apt-get update -q && DEBIAN_FRONTEND=noninteractive \
-		apt-get install -y -q --no-install-recommends $$missing; \
+		apt-get install -y -q --no-install-recommends -o DPkg::Lock::Timeout=600 $$missing; \
 	fi
 	@command -v npm >/dev/null || { apt-get update -q && \
 		DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends npm; }
