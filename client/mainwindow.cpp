@@ -77,6 +77,7 @@ MainWindow::~MainWindow()
         currentPlugin->release();
         if (QWebEngineView *view = currentPlugin->getWeb())
             view->deleteLater();
+        currentPlugin = nullptr;
     }
     delete trayIcon;
     delete trayMenu;
@@ -119,10 +120,9 @@ void MainWindow::onLoadFinished(bool ok)
     const QString sourceId = settings.value(QStringLiteral("Sys/SourceId")).toString();
     // The value comes from a file and goes into script text: quote it. The block
     // keeps the helper variable out of the page's global scope.
-    view->page()->runJavaScript(
-        QStringLiteral("{let a = document.getElementById('register');"
-                       "a.href = a.href + '?source=' + %1}")
-            .arg(jsStringLiteral(sourceId)));
+    view->page()->runJavaScript(QStringLiteral("{let a = document.getElementById('register');"
+                                               "a.href = a.href + '?source=' + %1}")
+                                    .arg(jsStringLiteral(sourceId)));
 }
 
 void MainWindow::reloadView()
@@ -222,8 +222,8 @@ void MainWindow::handleClose(QCloseEvent *event)
     QString action = settings.value(QStringLiteral("Sys/CloseAction")).toString().toLower();
     if (action.isEmpty()) {
         CloseDialog dialog(this);
-        dialog.setWindowFlags((dialog.windowFlags() | Qt::MSWindowsFixedSizeDialogHint)
-                              & ~Qt::WindowContextHelpButtonHint);
+        dialog.setWindowFlags((dialog.windowFlags() | Qt::MSWindowsFixedSizeDialogHint) &
+                              ~Qt::WindowContextHelpButtonHint);
         if (dialog.exec() != QDialog::Accepted) {
             if (!trayAvailable)
                 event->ignore();

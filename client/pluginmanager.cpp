@@ -14,8 +14,7 @@
 
 PluginManager::PluginManager(QObject *parent)
     : QObject(parent)
-{
-}
+{}
 
 PluginManager::~PluginManager()
 {
@@ -125,6 +124,8 @@ void PluginManager::releasePlugins()
     const QStringList ids = plugins.keys();
     for (const QString &id : ids)
         unloadPlugin(id);
+    // Only the window's destructor releases the plug-ins: it is going too.
+    window = nullptr;
 }
 
 void PluginManager::sendMessage(MessageType type, QString message)

@@ -8,6 +8,7 @@
 
 #include <QCheckBox>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QMenu>
 #include <QPluginLoader>
@@ -33,7 +34,10 @@ private:
     TestHttpServer server;
     QProcess tray;
 
-    QSettings config() const { return QSettings(folder.filePath("config.ini"), QSettings::IniFormat); }
+    QSettings config() const
+    {
+        return QSettings(folder.filePath("config.ini"), QSettings::IniFormat);
+    }
     void resetConfig() { QFile::remove(folder.filePath("config.ini")); }
 
     // The root objects of the plug-ins the window loaded from the program folder.
@@ -52,14 +56,17 @@ private:
     void showWorkspace(MainWindow &w)
     {
         PluginManager::instance()->sendMessage(OpenWorkspace, server.url("/work.html").toString());
-        QVERIFY(QTest::qWaitFor([&] { return centralView(w) && centralView(w)->url() == server.url("/work.html"); }, 10000));
+        QVERIFY(QTest::qWaitFor(
+            [&] { return centralView(w) && centralView(w)->url() == server.url("/work.html"); },
+            10000));
     }
 
     bool startTray()
     {
         tray.start("trayer", {"--edge", "top", "--align", "right", "--widthtype", "pixel",
                               "--width", "64", "--height", "24"});
-        return tray.waitForStarted() && QTest::qWaitFor([] { return XWindows::trayAvailable(); }, 10000);
+        return tray.waitForStarted() &&
+               QTest::qWaitFor([] { return XWindows::trayAvailable(); }, 10000);
     }
 
 private slots:
@@ -71,11 +78,11 @@ private slots:
         previousDir = QDir::currentPath();
         QDir::setCurrent(folder.path());
 
-        server.servePage("/login.html",
-                         "<html><body><a id='register' href='/reg/p.html'>reg</a>"
-                         "<a id='q' href='/x'>x</a></body></html>");
-        server.servePage("/login-query.html",
-                         "<html><body><a id='register' href='/reg/p.html?a=1'>reg</a></body></html>");
+        server.servePage("/login.html", "<html><body><a id='register' href='/reg/p.html'>reg</a>"
+                                        "<a id='q' href='/x'>x</a></body></html>");
+        server.servePage(
+            "/login-query.html",
+            "<html><body><a id='register' href='/reg/p.html?a=1'>reg</a></body></html>");
         server.servePage("/work.html", "<html><body>work</body></html>");
         QVERIFY(server.start());
     }
@@ -91,8 +98,15 @@ private slots:
 
     void init() { resetConfig(); }
 
-    void construction_showsLoginModule_menuWithoutVersion()
+    void construction_showsLoginModule_menuWithoutVersion_destructionLeavesNoWindowBehind()
     {
+        {
+            MainWindow gone;
+            QCOMPARE(PluginManager::instance()->getMainWindow(), &gone);
+        }
+        // The plug-ins were released with the window; nothing points at it any more.
+        QVERIFY(PluginManager::instance()->getMainWindow() == nullptr);
+
         MainWindow w;
         QCOMPARE(w.windowTitle(), QStringLiteral("Mervo客户端"));
         auto *trayIcon = w.findChild<QSystemTrayIcon *>();
@@ -107,7 +121,8 @@ private slots:
 
         QWebEngineView *view = centralView(w);
         QVERIFY(view);
-        QCOMPARE(loginFixture()->property("calls").toStringList().last(), QStringLiteral("centerLayout:"));
+        QCOMPARE(loginFixture()->property("calls").toStringList().last(),
+                 QStringLiteral("centerLayout:"));
         QCOMPARE(w.minimumSize(), w.size());
     }
 
@@ -180,7 +195,8 @@ private slots:
         product->setProperty("received", QStringList());
         const QString url = server.url("/work.html").toString();
         PluginManager::instance()->sendMessage(OpenWorkspace, url);
-        QCOMPARE(loginFixture()->property("calls").toStringList().last(), QStringLiteral("release"));
+        QCOMPARE(loginFixture()->property("calls").toStringList().last(),
+                 QStringLiteral("release"));
         QCOMPARE(product->property("calls").toStringList().last(), "centerLayout:" + url);
         // Every window built in this process registered the workspace again, so
         // it may hear the message more than once; it hears nothing else.
@@ -190,7 +206,8 @@ private slots:
 
         PluginManager::instance()->sendMessage(OpenLogin, QString());
         QCOMPARE(product->property("calls").toStringList().last(), QStringLiteral("release"));
-        QCOMPARE(loginFixture()->property("calls").toStringList().last(), QStringLiteral("centerLayout:"));
+        QCOMPARE(loginFixture()->property("calls").toStringList().last(),
+                 QStringLiteral("centerLayout:"));
     }
 
     void f5_onQrcPage_loadsPluginUrl_onHttpPage_reloads()
@@ -214,10 +231,17 @@ private slots:
         QTest::addColumn<QString>("page");
         QTest::addColumn<QString>("sourceId");
         QTest::addColumn<QString>("expectedSuffix");
-        QTest::newRow("plain") << "/login.html" << "7" << "/reg/p.html?source=7";
-        QTest::newRow("empty") << "/login.html" << "" << "/reg/p.html?source=";
-        QTest::newRow("query") << "/login-query.html" << "7" << "/reg/p.html?a=1?source=7";
-        QTest::newRow("hostile") << "/login.html" << "x';window.pwned=1;'"
+        QTest::newRow("plain") << "/login.html"
+                               << "7"
+                               << "/reg/p.html?source=7";
+        QTest::newRow("empty") << "/login.html"
+                               << ""
+                               << "/reg/p.html?source=";
+        QTest::newRow("query") << "/login-query.html"
+                               << "7"
+                               << "/reg/p.html?a=1?source=7";
+        QTest::newRow("hostile") << "/login.html"
+                                 << "x';window.pwned=1;'"
                                  << "/reg/p.html?source=x%27;window.pwned=1;%27";
     }
 
@@ -233,11 +257,15 @@ private slots:
         QVERIFY(WebTest::waitLoaded(view, QUrl("qrc:/fixture.html")));
         w.reloadView();
         QVERIFY(WebTest::waitLoaded(view, server.url(page)));
-        QVERIFY(QTest::qWaitFor([&] {
-            return WebTest::eval(view->page(), "document.getElementById('register').href").toString()
-                .endsWith(expectedSuffix);
-        }, 5000));
-        QCOMPARE(WebTest::eval(view->page(), "typeof window.pwned").toString(), QStringLiteral("undefined"));
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                return WebTest::eval(view->page(), "document.getElementById('register').href")
+                    .toString()
+                    .endsWith(expectedSuffix);
+            },
+            5000));
+        QCOMPARE(WebTest::eval(view->page(), "typeof window.pwned").toString(),
+                 QStringLiteral("undefined"));
     }
 
     void closeWithoutTray_minAction_minimisesInsteadOfHiding()
@@ -260,15 +288,15 @@ private slots:
         w.showMaximized();
         showWorkspace(w);
         bool sawDialog = false;
-        WebTest::onNextModal([&](QWidget *modal) {
+        const auto dialogWatch = WebTest::onNextModal([&](QWidget *modal) {
             sawDialog = modal->objectName() == QLatin1String("CloseDialog");
             QTest::mouseClick(modal->findChild<QPushButton *>("btnCancel"), Qt::LeftButton);
         });
         w.close();
         QVERIFY(sawDialog);
         QVERIFY(!w.isVisible());
-        QVERIFY(!QFile::exists(folder.filePath("config.ini"))
-                || !config().contains("Sys/CloseAction"));
+        QVERIFY(!QFile::exists(folder.filePath("config.ini")) ||
+                !config().contains("Sys/CloseAction"));
     }
 
     void closeDialog_minAndRemember_hides_writesMin_laterClosesDoNotAsk()
@@ -276,7 +304,7 @@ private slots:
         MainWindow w;
         w.showMaximized();
         showWorkspace(w);
-        WebTest::onNextModal([](QWidget *modal) {
+        const auto dialogWatch = WebTest::onNextModal([](QWidget *modal) {
             auto *rbMin = modal->findChild<QRadioButton *>("rbMin");
             QVERIFY(rbMin->isChecked());
             QTest::mouseClick(modal->findChild<QCheckBox *>("cbSaveConfig"), Qt::LeftButton);
@@ -294,7 +322,7 @@ private slots:
         QVERIFY(w.isVisible() && w.isMaximized());
 
         bool asked = false;
-        WebTest::onNextModal([&](QWidget *modal) {
+        const auto laterWatch = WebTest::onNextModal([&](QWidget *modal) {
             asked = true;
             modal->close();
         });
@@ -304,14 +332,21 @@ private slots:
         QVERIFY(!w.isVisible());
     }
 
+    // Last: a quit would end every later event loop of this process.
     void storedActionInCapitals_isLowerCased()
     {
         config().setValue("Sys/CloseAction", "MIN");
         MainWindow w;
         w.showMaximized();
         showWorkspace(w);
-        w.close();
-        QVERIFY(!w.isVisible());
+        // QCoreApplication::exit ends every running event loop, this one too (with 0).
+        QEventLoop loop;
+        QTimer::singleShot(0, &w, [&w] { w.close(); });
+        QTimer::singleShot(1000, &loop, [&loop] { loop.exit(1); });
+        const int ended = loop.exec();
+        QVERIFY2(ended != -1, "an earlier test ended the application");
+        QCOMPARE(ended, 1); // "MIN" means min: hidden, not quit
+        QVERIFY(!w.isVisible() || w.isMinimized());
     }
 };
 

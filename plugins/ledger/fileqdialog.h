@@ -17,5 +17,6 @@ signals:
     void keyRelease(QKeyEvent *event);
 
 protected:
+    void keyPressEvent(QKeyEvent *event) override;
     void keyReleaseEvent(QKeyEvent *event) override;
 };

@@ -1,7 +1,8 @@
 #include "filesavewebbridge.h"
 
+#include "desktophandoff.h"
+
 #include <QDebug>
-#include <QDesktopServices>
 #include <QFile>
 #include <QMessageBox>
 #include <QUrl>
@@ -11,21 +12,22 @@ FileSaveWebBridge::FileSaveWebBridge(const QString &dirPath, const QString &file
     : window(window)
     , filePath(filePath)
     , dirPath(dirPath)
-{
-}
+{}
 
 void FileSaveWebBridge::close()
 {
+    if (!access.admits("close"))
+        return;
     qDebug() << "close";
     emit closed();
 }
 
 void FileSaveWebBridge::openFile()
 {
-    if (filePath.isNull())
+    if (!access.admits("openFile") || filePath.isNull())
         return;
     if (QFile::exists(filePath)) {
-        QDesktopServices::openUrl(QUrl::fromLocalFile(filePath));
+        DesktopHandOff::open(QUrl::fromLocalFile(filePath));
         return;
     }
     QMessageBox::information(nullptr, QStringLiteral("文件不存在"), filePath, QMessageBox::Ok);
@@ -33,6 +35,6 @@ void FileSaveWebBridge::openFile()
 
 void FileSaveWebBridge::opneFileDir()
 {
-    if (!dirPath.isNull())
-        QDesktopServices::openUrl(QUrl::fromLocalFile(dirPath));
+    if (access.admits("opneFileDir") && !dirPath.isNull())
+        DesktopHandOff::open(QUrl::fromLocalFile(dirPath));
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "bridgeaccess.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -15,6 +17,9 @@ class FileSaveWebBridge final : public QObject
 public:
     FileSaveWebBridge(const QString &dirPath, const QString &filePath, QWidget *window);
 
+    // Calls are answered only while the panel shows its own resource page.
+    void setAccess(const BridgeAccess &access) { this->access = access; }
+
 signals:
     void closed();
 
@@ -27,4 +32,5 @@ private:
     QPointer<QWidget> window;
     QString filePath;
     QString dirPath;
+    BridgeAccess access;
 };

@@ -8,21 +8,22 @@ QString baseHostOf(const QString &url)
     return parts.size() >= 3 ? parts.at(2) : QString();
 }
 
-bool leavesService(const QString &url, const QString &baseHost,
-                   QWebEnginePage::NavigationType type, bool isMainFrame)
+bool leavesService(const QString &url, const QString &baseHost, QWebEnginePage::NavigationType type,
+                   bool isMainFrame)
 {
-    const bool typedOrRedirect = type == QWebEnginePage::NavigationTypeTyped
-        || type == QWebEnginePage::NavigationTypeRedirect;
-    return !url.contains(baseHost) && typedOrRedirect && isMainFrame
-        && !url.contains(QLatin1String("tencent")) && !url.contains(QLatin1String("aliim:"))
-        && !url.contains(QLatin1String("kelda:"));
+    const bool typedOrRedirect = type == QWebEnginePage::NavigationTypeTyped ||
+                                 type == QWebEnginePage::NavigationTypeRedirect;
+    return !url.contains(baseHost) && typedOrRedirect && isMainFrame &&
+           !url.contains(QLatin1String("tencent")) && !url.contains(QLatin1String("aliim:")) &&
+           !url.contains(QLatin1String("kelda:"));
 }
 
 QStringList downloadEntries(const QString &setting)
 {
-    QString entries = setting.isEmpty()
-        ? QStringLiteral(".zip|.xls|.xlsx|.exe|.msi|Download.tylx|FileExport.tylx")
-        : setting;
+    QString entries =
+        setting.isEmpty()
+            ? QStringLiteral(".zip|.xls|.xlsx|.exe|.msi|Download.tylx|FileExport.tylx")
+            : setting;
     entries += QStringLiteral("|.jpeg|.gif|.txt|.doc|.docx|.ppt|.rar|.zip|.7z|aliim:|kelda:|"
                               "tencent:|FileExport.tylx|.png|.jpg|.bmp|Default.tylx?id=");
     return entries.split(QLatin1Char('|'), Qt::KeepEmptyParts);
@@ -35,37 +36,6 @@ PassResult secondaryPass(const QString &url, const QString &baseHost, const QStr
             return {true, true};
     }
     return {url.contains(baseHost), false};
-}
-
-static int portOf(const QUrl &url, int explicitPort)
-{
-    if (explicitPort != -1)
-        return explicitPort;
-    return url.scheme() == QLatin1String("https") ? 443 : 80;
-}
-
-bool isServiceOrigin(const QUrl &origin, const QString &baseHost)
-{
-    if (baseHost.isEmpty() || origin.host().isEmpty())
-        return false;
-    const QUrl service(QStringLiteral("//") + baseHost);
-    return origin.host().compare(service.host(), Qt::CaseInsensitive) == 0
-        && portOf(origin, origin.port()) == portOf(origin, service.port());
-}
-
-QWebEnginePage::PermissionPolicy permissionFor(QWebEnginePage::Feature feature,
-                                               const QUrl &origin, const QString &baseHost)
-{
-    switch (feature) {
-    case QWebEnginePage::Notifications:
-    case QWebEnginePage::MediaAudioCapture:
-    case QWebEnginePage::MediaVideoCapture:
-    case QWebEnginePage::MediaAudioVideoCapture:
-        return isServiceOrigin(origin, baseHost) ? QWebEnginePage::PermissionGrantedByUser
-                                                 : QWebEnginePage::PermissionDeniedByUser;
-    default:
-        return QWebEnginePage::PermissionDeniedByUser;
-    }
 }
 
 int progressBarValue(int p)

@@ -5,7 +5,7 @@
 #include <QUrl>
 #include <QWebEnginePage>
 
-// The workspace's navigation and permission decisions, free of any view so they
+// The workspace's navigation decisions, free of any view so they
 // can be reasoned about (and tested) on their own.
 namespace NavigationRules {
 
@@ -15,13 +15,14 @@ QString baseHostOf(const QString &url);
 
 // Whether the workspace page leaves the service: a typed or redirected main-frame
 // navigation to an address that does not contain the service host and is no chat link.
-bool leavesService(const QString &url, const QString &baseHost,
-                   QWebEnginePage::NavigationType type, bool isMainFrame);
+bool leavesService(const QString &url, const QString &baseHost, QWebEnginePage::NavigationType type,
+                   bool isMainFrame);
 
 // Download entries: Sys/DownLoadFile (or its default) followed by the fixed entries.
 QStringList downloadEntries(const QString &setting);
 
-struct PassResult {
+struct PassResult
+{
     bool passes = false;
     bool isDownload = false;
 };
@@ -29,14 +30,6 @@ struct PassResult {
 // Whether the first navigation of a secondary window stays in the client: a
 // download entry in the URL, or the service host.
 PassResult secondaryPass(const QString &url, const QString &baseHost, const QStringList &entries);
-
-// Whether an origin belongs to the service host (same host and port).
-bool isServiceOrigin(const QUrl &origin, const QString &baseHost);
-
-// The permission answer for a feature asked by origin: media capture and
-// notifications for the service itself, nothing else for anybody.
-QWebEnginePage::PermissionPolicy permissionFor(QWebEnginePage::Feature feature,
-                                               const QUrl &origin, const QString &baseHost);
 
 // The progress bar value for a load progress p, or -1 to leave the bar as it is.
 int progressBarValue(int p);

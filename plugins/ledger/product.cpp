@@ -1,10 +1,12 @@
 #include "product.h"
 
 #include "aliimschemehandler.h"
+#include "bridgeaccess.h"
 #include "navigationrules.h"
 #include "productmainpage.h"
 #include "productwebbridge.h"
 #include "requestinterceptor.h"
+#include "trustpolicy.h"
 
 #include <QDebug>
 #include <QMessageBox>
@@ -40,13 +42,15 @@ void Product::registerMessage()
         pluginManager->registerMessage(OpenWorkspace, id());
 }
 
-void Product::unRegisterMessage() {}
+void Product::unRegisterMessage()
+{}
 
 void Product::init(const QObject *manager)
 {
-    pluginManager = manager ? static_cast<PluginManagerInterface *>(
-                                  const_cast<QObject *>(manager)->qt_metacast(PluginManagerInterface_iid))
-                            : nullptr;
+    pluginManager =
+        manager ? static_cast<PluginManagerInterface *>(
+                      const_cast<QObject *>(manager)->qt_metacast(PluginManagerInterface_iid))
+                : nullptr;
 }
 
 void Product::castMessage(MessageType type, QString text)
@@ -67,21 +71,19 @@ QLayout *Product::centerLayout(QString url)
     qInfo() << "开始初始化Product";
     progressBar = new QProgressBar;
     view = new ProductWebEngineView(progressBar, true);
-    auto *page = new ProductMainPage;
+    const auto policy = TrustPolicy::forWorkspace(QUrl(url));
+    auto *page = new ProductMainPage(policy);
     // Owned by the view: a page that outlives the web profile crashes at exit.
     page->setParent(view);
-    for (auto attribute : {QWebEngineSettings::LocalStorageEnabled, QWebEngineSettings::PluginsEnabled,
-                           QWebEngineSettings::FullScreenSupportEnabled,
-                           QWebEngineSettings::ShowScrollBars})
+    for (auto attribute :
+         {QWebEngineSettings::LocalStorageEnabled, QWebEngineSettings::PluginsEnabled,
+          QWebEngineSettings::FullScreenSupportEnabled, QWebEngineSettings::ShowScrollBars})
         page->settings()->setAttribute(attribute, true);
-    // Chat links are assigned from script (the interceptor), without a user gesture.
-    page->settings()->setUnknownUrlSchemePolicy(QWebEngineSettings::AllowAllUnknownUrlSchemes);
 
     QWebEngineProfile *profile = page->profile();
     profile->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
-    if (!profile->urlSchemeHandler("aliim"))
-        profile->installUrlSchemeHandler("aliim", new AliimSchemeHandler(profile));
-    page->setUrlRequestInterceptor(new RequestInterceptor(page, page));
+    AliimSchemeHandler::installOn(profile);
+    page->setUrlRequestInterceptor(new RequestInterceptor(page));
 
     QWebEngineProfile *defaultProfile = QWebEngineProfile::defaultProfile();
     defaultProfile->cookieStore()->deleteAllCookies();
@@ -90,6 +92,7 @@ QLayout *Product::centerLayout(QString url)
     auto *channel = new QWebChannel(page);
     auto *bridge = new ProductWebBridge(pluginManager);
     bridge->setParent(channel);
+    bridge->setAccess(BridgeAccess(page, policy));
     channel->registerObject(QStringLiteral("qt"), bridge);
     page->setWebChannel(channel);
 
@@ -101,8 +104,8 @@ QLayout *Product::centerLayout(QString url)
 
     progressBar->setFixedHeight(1);
     progressBar->setTextVisible(false);
-    progressBar->setStyleSheet(QStringLiteral(
-        "QProgressBar {border: 0px;background: #2881C7;} QProgressBar::chunk {background-color: #0000FF}"));
+    progressBar->setStyleSheet(QStringLiteral("QProgressBar {border: 0px;background: #2881C7;} "
+                                              "QProgressBar::chunk {background-color: #0000FF}"));
 
     auto *layout = new QVBoxLayout;
     layout->addWidget(progressBar);
@@ -115,7 +118,7 @@ QLayout *Product::centerLayout(QString url)
     connect(page, &ProductMainPage::outlick, this, &Product::outlick);
     connect(page, &QWebEnginePage::loadFinished, this, &Product::reload);
 
-    view->setPage(page);
+    view->setMainPage(page, policy);
     view->startLoad(QUrl(url));
     return layout;
 }
@@ -124,9 +127,13 @@ void Product::release()
 {
     qDebug() << "delete product page";
     if (view) {
+        view->closeAllSubWindows();
         view->page()->deleteLater();
         view->deleteLater();
     }
+    // The host deletes only the layout; the bar is ours.
+    if (progressBar)
+        progressBar->deleteLater();
 }
 
 QWebEngineView *Product::getWeb()

@@ -2,28 +2,24 @@
 
 #include "messagebox.h"
 #include "navigationrules.h"
-#include "permissionlog.h"
 
 #include <QDebug>
 #include <QMetaEnum>
-#include <QWebEngineProfile>
 
-ProductMainPage::ProductMainPage()
-    : QWebEnginePage(QWebEngineProfile::defaultProfile())
-{
-    connect(this, &QWebEnginePage::featurePermissionRequested, this,
-            &ProductMainPage::onFeaturePermissionRequested);
-}
+ProductMainPage::ProductMainPage(std::shared_ptr<const TrustPolicy> policy)
+    : ServicePage(std::move(policy))
+{}
 
-bool ProductMainPage::acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame)
+bool ProductMainPage::acceptWebNavigation(const QUrl &url, NavigationType type, bool isMainFrame)
 {
     const QString text = url.toString();
     if (m_baseHost.isEmpty())
         m_baseHost = NavigationRules::baseHostOf(text);
     const char *typeName = QMetaEnum::fromType<NavigationType>().valueToKey(type);
-    qDebug() << "productmainpage" << "ProductMainPage::acceptNavigationRequest" << 23 << typeName
-             << url << isMainFrame;
-    qDebug() << "productmainpage" << "ProductMainPage::acceptNavigationRequest" << 24 << m_baseHost;
+    qDebug() << "productmainpage"
+             << "ProductMainPage::acceptNavigationRequest" << 23 << typeName << url << isMainFrame;
+    qDebug() << "productmainpage"
+             << "ProductMainPage::acceptNavigationRequest" << 24 << m_baseHost;
     if (NavigationRules::leavesService(text, m_baseHost, type, isMainFrame)) {
         qDebug() << "login out case url:" << url;
         emit outlick();
@@ -51,12 +47,4 @@ bool ProductMainPage::javaScriptConfirm(const QUrl &, const QString &msg)
     const bool accepted = box.exec() == 1;
     runJavaScript(QStringLiteral("$common.enableScreen();"));
     return accepted;
-}
-
-void ProductMainPage::onFeaturePermissionRequested(const QUrl &securityOrigin,
-                                                   QWebEnginePage::Feature feature)
-{
-    logPermissionRequest(securityOrigin, feature);
-    setFeaturePermission(securityOrigin, feature,
-                         NavigationRules::permissionFor(feature, securityOrigin, m_baseHost));
 }

@@ -1,16 +1,16 @@
 #pragma once
 
-#include <QWebEnginePage>
+#include "servicepage.h"
 
 // The workspace page. Leaving the service host by a typed address or a redirect
 // means the session is over (outlick); script alerts and confirms use the
 // workspace's own message box.
-class ProductMainPage final : public QWebEnginePage
+class ProductMainPage final : public ServicePage
 {
     Q_OBJECT
 
 public:
-    ProductMainPage();
+    explicit ProductMainPage(std::shared_ptr<const TrustPolicy> policy);
 
     QString baseHost() const { return m_baseHost; }
 
@@ -20,10 +20,7 @@ signals:
 protected:
     void javaScriptAlert(const QUrl &securityOrigin, const QString &msg) override;
     bool javaScriptConfirm(const QUrl &securityOrigin, const QString &msg) override;
-    bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame) override;
-
-private slots:
-    void onFeaturePermissionRequested(const QUrl &securityOrigin, QWebEnginePage::Feature feature);
+    bool acceptWebNavigation(const QUrl &url, NavigationType type, bool isMainFrame) override;
 
 private:
     QString m_baseHost;

@@ -1,19 +1,17 @@
 #include "productpage.h"
 
 #include "configfile.h"
+#include "desktophandoff.h"
 #include "navigationrules.h"
-#include "permissionlog.h"
 
 #include <QDebug>
-#include <QDesktopServices>
 #include <QMetaEnum>
 #include <QSettings>
-#include <QWebEngineProfile>
-#include <QWebEngineSettings>
 #include <QWidget>
 
-ProductPage::ProductPage(const QString &baseHost, QWidget *container, int viewWidth, int viewHeight)
-    : QWebEnginePage(QWebEngineProfile::defaultProfile())
+ProductPage::ProductPage(std::shared_ptr<const TrustPolicy> policy, const QString &baseHost,
+                         QWidget *container, int viewWidth, int viewHeight)
+    : ServicePage(std::move(policy))
     , baseHost(baseHost)
     , container(container)
     , viewWidth(viewWidth)
@@ -22,9 +20,6 @@ ProductPage::ProductPage(const QString &baseHost, QWidget *container, int viewWi
     // Invisible until the first navigation has been judged.
     container->setFixedWidth(0);
     container->setFixedHeight(0);
-    settings()->setUnknownUrlSchemePolicy(QWebEngineSettings::AllowAllUnknownUrlSchemes);
-    connect(this, &QWebEnginePage::featurePermissionRequested, this,
-            &ProductPage::onFeaturePermissionRequested);
 }
 
 void ProductPage::triggerAction(WebAction action, bool)
@@ -37,18 +32,19 @@ QWebEnginePage *ProductPage::createWindow(WebWindowType)
     return this;
 }
 
-bool ProductPage::acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame)
+bool ProductPage::acceptWebNavigation(const QUrl &url, NavigationType type, bool isMainFrame)
 {
     const QString text = url.toString();
-    qDebug() << "productpage" << "ProductPage::acceptNavigationRequest" << 52
+    qDebug() << "productpage"
+             << "ProductPage::acceptNavigationRequest" << 52
              << QMetaEnum::fromType<NavigationType>().valueToKey(type) << url << isMainFrame;
-    qDebug() << "productpage" << "ProductPage::acceptNavigationRequest" << 53 << baseHost;
+    qDebug() << "productpage"
+             << "ProductPage::acceptNavigationRequest" << 53 << baseHost;
 
-    QSettings settings(configFileName(), QSettings::IniFormat);
+    const QSettings settings(configFileName(), QSettings::IniFormat);
     const NavigationRules::PassResult pass = NavigationRules::secondaryPass(
         text, baseHost,
-        NavigationRules::downloadEntries(
-            settings.value(QStringLiteral("Sys/DownLoadFile")).toString()));
+        NavigationRules::downloadEntries(configText(settings, QStringLiteral("Sys/DownLoadFile"))));
     if (pass.isDownload)
         isDownload = true;
 
@@ -62,22 +58,22 @@ bool ProductPage::acceptNavigationRequest(const QUrl &url, NavigationType type, 
         return true;
     }
 
-    if (QWidget *v = view()) {
-        v->deleteLater();
-        v->close();
-    }
-    deleteLater();
-    if (container)
-        container->close();
     qDebug() << "open ulr" << url;
-    QDesktopServices::openUrl(url);
+    DesktopHandOff::open(url);
+    closeWindow();
     return false;
 }
 
-void ProductPage::onFeaturePermissionRequested(const QUrl &securityOrigin,
-                                               QWebEnginePage::Feature feature)
+void ProductPage::navigationHandedOff(const QUrl &)
 {
-    logPermissionRequest(securityOrigin, feature);
-    setFeaturePermission(securityOrigin, feature,
-                         NavigationRules::permissionFor(feature, securityOrigin, baseHost));
+    // A window opened only for a chat link (or a link nobody may open) has done its part.
+    if (!navigated)
+        closeWindow();
+}
+
+void ProductPage::closeWindow()
+{
+    // The frame deletes itself, its view and this page once the engine's call has returned.
+    if (container)
+        container->close();
 }

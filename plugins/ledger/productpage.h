@@ -1,27 +1,32 @@
 #pragma once
 
+#include "servicepage.h"
+
 #include <QPointer>
-#include <QWebEnginePage>
 
 // The page of a secondary window. Its first navigation decides what the window
 // is: a page window (service host), an invisible download carrier (download
-// entry), or nothing at all (anything else goes to the desktop).
-class ProductPage final : public QWebEnginePage
+// entry), or nothing at all (anything else goes to the desktop hand-off and the
+// window closes).
+class ProductPage final : public ServicePage
 {
     Q_OBJECT
 
 public:
-    ProductPage(const QString &baseHost, QWidget *container, int viewWidth, int viewHeight);
+    ProductPage(std::shared_ptr<const TrustPolicy> policy, const QString &baseHost,
+                QWidget *container, int viewWidth, int viewHeight);
+
+    bool isDownloadCarrier() const { return isDownload; }
 
 protected:
     void triggerAction(WebAction action, bool checked = false) override;
     QWebEnginePage *createWindow(WebWindowType type) override;
-    bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame) override;
-
-private slots:
-    void onFeaturePermissionRequested(const QUrl &securityOrigin, QWebEnginePage::Feature feature);
+    bool acceptWebNavigation(const QUrl &url, NavigationType type, bool isMainFrame) override;
+    void navigationHandedOff(const QUrl &url) override;
 
 private:
+    void closeWindow();
+
     QString baseHost;
     QPointer<QWidget> container;
     bool navigated = false;

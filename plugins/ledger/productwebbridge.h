@@ -1,5 +1,6 @@
 #pragma once
 
+#include "bridgeaccess.h"
 #include "pluginmanagerinterface.h"
 
 #include <QObject>
@@ -15,6 +16,9 @@ class ProductWebBridge final : public QObject
 public:
     explicit ProductWebBridge(PluginManagerInterface *pluginManager);
 
+    // Calls are answered only while the page shows one of the service's own pages.
+    void setAccess(const BridgeAccess &access) { this->access = access; }
+
 public slots:
     void loginOut();
     void reload();
@@ -24,4 +28,5 @@ public slots:
 
 private:
     PluginManagerInterface *pluginManager;
+    BridgeAccess access;
 };

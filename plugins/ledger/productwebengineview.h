@@ -1,21 +1,24 @@
 #pragma once
 
 #include "crashthrottle.h"
+#include "trustpolicy.h"
 
-#include <QMutex>
 #include <QPointer>
-#include <QSet>
 #include <QUrl>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
+#include <memory>
+
 class FileQdialog;
 class QProgressBar;
 class QWebEngineDownloadItem;
+class SecondaryWindows;
+class WorkspaceDownloads;
 
 // A workspace view. The main view shows the service, drives the thin progress
 // bar, hosts secondary windows for new tabs and handles every download of the
-// workspace; a secondary view only shows a secondary page.
+// workspace (through its helpers); a secondary view only shows a secondary page.
 class ProductWebEngineView final : public QWebEngineView
 {
     Q_OBJECT
@@ -27,9 +30,15 @@ public:
     QString getBaseHost() const { return baseHost; }
     void startLoad(const QUrl &url);
     QUrl getStartUrl() const { return startUrl; }
-    QWidget *currentSubWindow() const { return subWindow; }
 
+    // The service's page of this view, with the policy its secondary pages share.
+    void setMainPage(QWebEnginePage *page, std::shared_ptr<const TrustPolicy> policy);
+    // Runs one of the service's page hooks ($common...), if the page is still there.
+    void runInMainPage(const QString &script);
+
+    QWidget *currentSubWindow() const;
     void closeSubWindow();
+    void closeAllSubWindows();
 
     void onDownloadRequested(QWebEngineDownloadItem *item);
     void onDownloadProgress(qint64 received, qint64 total);
@@ -45,23 +54,14 @@ private:
     void onLoadProgress(int progress);
     void onRenderProcessTerminated(QWebEnginePage::RenderProcessTerminationStatus status,
                                    int exitCode);
-    void watchDownload(QWebEngineDownloadItem *item);
-    void onDownloadFinished(QWebEngineDownloadItem *item);
-    void onPanelKeyRelease(QKeyEvent *event);
-    QWebEngineView *openSubWindow();
 
-    QPointer<QWidget> subWindow;
     QPointer<QProgressBar> progressBar;
-    QString downloadDir;
-    QString downloadFile;
-    QPointer<QWebEngineView> downloadView;
-    QPointer<FileQdialog> downloadWindow;
-    int downloadPercent = 0;
-    bool completeShown = false;
-    QSet<quint32> acceptedDownloads;
+    QPointer<QWebEnginePage> mainPage;
+    std::shared_ptr<const TrustPolicy> policy;
+    SecondaryWindows *windows = nullptr;
+    WorkspaceDownloads *downloads = nullptr;
     bool isMainView;
     QString baseHost;
     QUrl startUrl;
-    QMutex subWindowMutex;
     CrashThrottle crashThrottle;
 };

@@ -4,7 +4,6 @@
 #include "jsstring.h"
 
 #include <QDebug>
-#include <QEventLoop>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -30,44 +29,53 @@ QString relayAddress(const QString &address)
     return rewritten.replace(origin, relay, Qt::CaseSensitive);
 }
 
-QByteArray fetchSync(const QString &address, int timeoutMs)
+void fetch(const QString &address, QObject *context,
+           std::function<void(const QByteArray &body)> done, int timeoutMs)
 {
-    QNetworkAccessManager manager;
+    // Owned by context: its end aborts the request instead of answering a page that is gone.
+    auto *manager = new QNetworkAccessManager(context);
     QNetworkRequest request{QUrl(address)};
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::NoLessSafeRedirectPolicy);
-    QNetworkReply *reply = manager.get(request);
+    QNetworkReply *reply = manager->get(request);
 
-    QEventLoop loop;
-    QTimer timer;
-    timer.setSingleShot(true);
-    bool timedOut = false;
-    QObject::connect(&timer, &QTimer::timeout, &loop, [&] {
-        timedOut = true;
+    auto *timer = new QTimer(reply);
+    timer->setSingleShot(true);
+    QObject::connect(timer, &QTimer::timeout, reply, [reply, timeoutMs, address] {
+        qDebug() << "request protobufHttp gave up after" << timeoutMs << "ms:" << address;
+        reply->setProperty("mervoTimedOut", true);
         reply->abort();
     });
-    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    timer.start(timeoutMs);
-    if (!reply->isFinished())
-        loop.exec();
-    timer.stop();
+    timer->start(timeoutMs);
+    // When context goes first, the manager and its reply go with it; the answer is
+    // then never delivered.
+    auto finished = std::make_shared<QMetaObject::Connection>();
+    auto abandoned = std::make_shared<QMetaObject::Connection>();
+    *abandoned = QObject::connect(context, &QObject::destroyed, [address, finished] {
+        QObject::disconnect(*finished);
+        qDebug() << "request protobufHttp abandoned, its page is gone:" << address;
+    });
 
-    if (timedOut) {
-        qDebug() << "request protobufHttp gave up after" << timeoutMs << "ms:" << address;
-    } else if (reply->error() == QNetworkReply::NoError) {
-        qDebug() << "request protobufHttp NoError";
-    } else {
-        qDebug() << "request protobufHttp handle errors here";
-        qDebug().noquote() << QString::asprintf(
-            "request protobufHttp found error ....code: %d %d\n",
-            reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(),
-            int(reply->error()));
-        qDebug() << reply->errorString();
-    }
-    const QByteArray body = timedOut ? QByteArray() : reply->readAll();
-    qDebug() << body;
-    delete reply;
-    return body;
+    *finished = QObject::connect(reply, &QNetworkReply::finished, manager, [=] {
+        QObject::disconnect(*abandoned);
+        const bool timedOut = reply->property("mervoTimedOut").toBool();
+        if (timedOut) {
+            // Already logged when the bound was reached.
+        } else if (reply->error() == QNetworkReply::NoError) {
+            qDebug() << "request protobufHttp NoError";
+        } else {
+            qDebug() << "request protobufHttp handle errors here";
+            qDebug().noquote() << QString::asprintf(
+                "request protobufHttp found error ....code: %d %d\n",
+                reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(),
+                int(reply->error()));
+            qDebug() << reply->errorString();
+        }
+        const QByteArray body = timedOut ? QByteArray() : reply->readAll();
+        qDebug() << body;
+        manager->deleteLater();
+        done(body);
+    });
 }
 
 QString launchLink(const QByteArray &body)

@@ -1,12 +1,13 @@
 #include "requestinterceptor.h"
 
 #include "protocolfetch.h"
+#include "servicepage.h"
 
 #include <QDebug>
 #include <QSslSocket>
 
-RequestInterceptor::RequestInterceptor(QWebEnginePage *page, QObject *parent)
-    : QWebEngineUrlRequestInterceptor(parent)
+RequestInterceptor::RequestInterceptor(QWebEnginePage *page)
+    : QWebEngineUrlRequestInterceptor(page)
     , page(page)
 {
     // A pop-up that the view shows in place gives the page new web contents, which
@@ -23,6 +24,12 @@ void RequestInterceptor::interceptRequest(QWebEngineUrlRequestInfo &info)
     const QString url = info.requestUrl().toString();
     if (!ProtocolFetch::isProtocolRequest(url))
         return;
+    // Only the service's own pages get this help, never a page they linked to.
+    auto *servicePage = qobject_cast<ServicePage *>(page.data());
+    if (!servicePage || !servicePage->trustPolicy()->isServiceOrigin(page->url())) {
+        qDebug() << "protocol call of a foreign page left alone:" << (page ? page->url() : QUrl());
+        return;
+    }
     qDebug() << "QSslSocket=" << QSslSocket::sslLibraryBuildVersionString();
     qDebug() << "OpenSSL支持情况:" << QSslSocket::supportsSsl();
     QString address = url;
@@ -30,10 +37,14 @@ void RequestInterceptor::interceptRequest(QWebEngineUrlRequestInfo &info)
         qDebug() << "no support ssl" << QSslSocket::sslLibraryBuildVersionString();
         address = ProtocolFetch::relayAddress(address);
     }
-    const QString link = ProtocolFetch::launchLink(ProtocolFetch::fetchSync(address));
-    if (link.isEmpty() || !page)
-        return;
-    qDebug() << link;
-    page->runJavaScript(ProtocolFetch::navigationScript(link));
-    page->runJavaScript(ProtocolFetch::hideInstallFramesScript());
+    // Asynchronous: a nested event loop here would let the page (and this object) be
+    // deleted under the engine's call, for example by a log-out meanwhile.
+    ProtocolFetch::fetch(address, this, [this](const QByteArray &body) {
+        const QString link = ProtocolFetch::launchLink(body);
+        if (link.isEmpty() || !page)
+            return;
+        qDebug() << link;
+        page->runJavaScript(ProtocolFetch::navigationScript(link));
+        page->runJavaScript(ProtocolFetch::hideInstallFramesScript());
+    });
 }

@@ -6,13 +6,13 @@
 
 // Watches one page's requests for the chat provider's protocol call and sends the
 // page to the "tencent:" launch link the call answers with. Requests themselves
-// pass unchanged.
+// pass unchanged. The interceptor belongs to its page: its fetches end with it.
 class RequestInterceptor final : public QWebEngineUrlRequestInterceptor
 {
     Q_OBJECT
 
 public:
-    RequestInterceptor(QWebEnginePage *page, QObject *parent);
+    explicit RequestInterceptor(QWebEnginePage *page);
 
     void interceptRequest(QWebEngineUrlRequestInfo &info) override;
 

@@ -1,11 +1,16 @@
 #include "login.h"
 
+#include "aliimschemehandler.h"
+#include "configfile.h"
 #include "deviceidentity.h"
 #include "loginurl.h"
 #include "requestinterceptor.h"
+#include "servicepage.h"
+#include "trustpolicy.h"
 #include "webbridge.h"
 
 #include <QDebug>
+#include <QSettings>
 #include <QVBoxLayout>
 #include <QWebChannel>
 #include <QWebEnginePage>
@@ -32,18 +37,22 @@ PluginType Login::type()
     return LoginModule;
 }
 
-void Login::registerMessage() {}
+void Login::registerMessage()
+{}
 
-void Login::unRegisterMessage() {}
+void Login::unRegisterMessage()
+{}
 
 void Login::init(const QObject *manager)
 {
-    this->manager = manager ? static_cast<PluginManagerInterface *>(
-                        const_cast<QObject *>(manager)->qt_metacast(PluginManagerInterface_iid))
-                            : nullptr;
+    this->manager =
+        manager ? static_cast<PluginManagerInterface *>(
+                      const_cast<QObject *>(manager)->qt_metacast(PluginManagerInterface_iid))
+                : nullptr;
 }
 
-void Login::castMessage(MessageType, QString) {}
+void Login::castMessage(MessageType, QString)
+{}
 
 QLayout *Login::centerLayout(QString)
 {
@@ -57,26 +66,28 @@ QLayout *Login::centerLayout(QString)
 QWebEngineView *Login::getLoginWidget()
 {
     view = new LoginWebEngine(manager);
-    // Owned by the view: a page that outlives the web profile crashes at exit.
-    auto *page = new QWebEnginePage(QWebEngineProfile::defaultProfile(), view);
-    page->settings()->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, true);
-    // The chat hand-off assigns a "tencent:" address from script, without a user
-    // gesture; the engine blocks that by default.
-    page->settings()->setUnknownUrlSchemePolicy(QWebEngineSettings::AllowAllUnknownUrlSchemes);
-    connect(page, &QWebEnginePage::fullScreenRequested, this, &Login::fullScreen);
-
     const QString loginUrl = LoginUrl::buildLoginUrl(DeviceIdentity::deviceId());
+    const QSettings settings(configFileName(), QSettings::IniFormat);
+    const auto policy =
+        TrustPolicy::forLogin(configText(settings, QStringLiteral("Sys/LoginUrl")), QUrl(loginUrl));
+
+    // Owned by the view: a page that outlives the web profile crashes at exit.
+    auto *page = new ServicePage(policy, view);
+    page->settings()->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, true);
+    connect(page, &QWebEnginePage::fullScreenRequested, this, &Login::fullScreen);
     page->profile()->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
+    AliimSchemeHandler::installOn(page->profile());
 
     // Channel and bridge go with the page; the bridge outlives the view's release
     // long enough for quicklogin to finish, since the page is deleted later.
     auto *channel = new QWebChannel(page);
     auto *bridge = new WebBridge(manager, loginUrl);
     bridge->setParent(channel);
+    bridge->setAccess(BridgeAccess(page, policy));
     channel->registerObject(QStringLiteral("qt"), bridge);
     page->setWebChannel(channel);
 
-    page->setUrlRequestInterceptor(new RequestInterceptor(page, page));
+    page->setUrlRequestInterceptor(new RequestInterceptor(page));
 
     view->setContentsMargins(0, 0, 0, 0);
     view->setContextMenuPolicy(Qt::NoContextMenu);
@@ -89,6 +100,7 @@ void Login::release()
 {
     qDebug() << "delete login page";
     if (view) {
+        view->closeSubWindow();
         view->page()->deleteLater();
         view->deleteLater();
     }

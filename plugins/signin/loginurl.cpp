@@ -23,9 +23,8 @@ QString pickLoginBase(const QString &loginUrls, const QString &deviceId)
 QString buildLoginUrl(const QString &deviceId)
 {
     QSettings settings(configFileName(), QSettings::IniFormat);
-    const QString source = settings.value(QStringLiteral("Sys/Source")).toString();
-    QString base =
-        pickLoginBase(settings.value(QStringLiteral("Sys/LoginUrl")).toString(), deviceId);
+    const QString source = configText(settings, QStringLiteral("Sys/Source"));
+    QString base = pickLoginBase(configText(settings, QStringLiteral("Sys/LoginUrl")), deviceId);
     qDebug() << "select:" << base;
     if (base.isEmpty())
         base = source.section(QLatin1Char('|'), 0, 0);

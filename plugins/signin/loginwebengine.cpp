@@ -2,14 +2,14 @@
 
 #include "basedialog.h"
 #include "registerpage.h"
+#include "servicepage.h"
 
 #include <QDebug>
 #include <QMetaEnum>
 
 LoginWebEngine::LoginWebEngine(PluginManagerInterface *manager)
     : manager(manager)
-{
-}
+{}
 
 void LoginWebEngine::startLoading(const QUrl &url)
 {
@@ -41,31 +41,42 @@ QWebEngineView *LoginWebEngine::createWindow(QWebEnginePage::WebWindowType type)
 
 QWebEngineView *LoginWebEngine::openSubWindow()
 {
+    auto *own = qobject_cast<ServicePage *>(page());
     auto *view = new LoginWebEngine(manager);
     view->setContextMenuPolicy(Qt::NoContextMenu);
     auto *frame = new BaseDialog(view);
-    auto *page = new RegisterPage(frame);
+    auto *page = new RegisterPage(own ? own->trustPolicy() : TrustPolicy::resourcesOnly(), frame);
     page->setParent(view);
     view->setPage(page);
-    connect(page, &QWebEnginePage::windowCloseRequested, this, &LoginWebEngine::closeSubWindow);
+    // A page closes its own window, whichever window is newest.
+    connect(page, &QWebEnginePage::windowCloseRequested, frame, &QWidget::close);
+    connect(page, &RegisterPage::close, frame, &QWidget::close);
     connect(page, &RegisterPage::registerLogin, this, &LoginWebEngine::onRegisterLogin);
-    connect(page, &RegisterPage::close, this, &LoginWebEngine::closeSubWindow);
     view->setWindowModality(Qt::WindowModal);
     frame->setAttribute(Qt::WA_DeleteOnClose);
     frame->show();
     frame->activateWindow();
-    m_subWindow = frame;
+    m_subWindows.append(frame);
     return view;
+}
+
+QWidget *LoginWebEngine::subWindow() const
+{
+    for (auto it = m_subWindows.crbegin(); it != m_subWindows.crend(); ++it)
+        if (*it)
+            return *it;
+    return nullptr;
 }
 
 void LoginWebEngine::closeSubWindow()
 {
     qDebug() << "close subwindow:" << 1;
-    if (m_subWindow) {
-        m_subWindow->close();
-        m_subWindow->deleteLater();
-    }
-    m_subWindow = nullptr;
+    // Frames delete themselves when closed (and with them their views and pages).
+    const auto frames = m_subWindows;
+    m_subWindows.clear();
+    for (const QPointer<QWidget> &frame : frames)
+        if (frame)
+            frame->close();
 }
 
 void LoginWebEngine::onRegisterLogin(const QUrl &url)

@@ -2,6 +2,7 @@
 
 #include "pluginmanagerinterface.h"
 
+#include <QList>
 #include <QPointer>
 #include <QUrl>
 #include <QWebEngineView>
@@ -17,8 +18,10 @@ public:
 
     void startLoading(const QUrl &url);
     QUrl targetUrl() const { return m_targetUrl; }
-    QWidget *subWindow() const { return m_subWindow; }
+    // The newest open registration window, or null.
+    QWidget *subWindow() const;
 
+    // Closes every open registration window.
     void closeSubWindow();
     void onRegisterLogin(const QUrl &url);
 
@@ -29,8 +32,8 @@ private:
     QWebEngineView *openSubWindow();
 
     QUrl m_targetUrl;
-    // Guarded: the frame deletes itself when the user closes it.
-    QPointer<QWidget> m_subWindow;
+    // Guarded: a frame deletes itself when closed.
+    QList<QPointer<QWidget>> m_subWindows;
     PluginManagerInterface *manager;
     bool loadEndLogged = false;
 };

@@ -1,18 +1,16 @@
 #include "registerpage.h"
 
+#include "desktophandoff.h"
+
 #include <QDebug>
-#include <QDesktopServices>
 #include <QMetaEnum>
-#include <QWebEngineProfile>
 #include <QWebEngineRegisterProtocolHandlerRequest>
-#include <QWebEngineSettings>
 #include <QWidget>
 
-RegisterPage::RegisterPage(QWidget *dialog)
-    : QWebEnginePage(QWebEngineProfile::defaultProfile())
+RegisterPage::RegisterPage(std::shared_ptr<const TrustPolicy> policy, QWidget *dialog)
+    : ServicePage(std::move(policy))
     , dialog(dialog)
 {
-    settings()->setUnknownUrlSchemePolicy(QWebEngineSettings::AllowAllUnknownUrlSchemes);
     connect(this, &QWebEnginePage::registerProtocolHandlerRequested, this,
             [](QWebEngineRegisterProtocolHandlerRequest request) {
                 qDebug() << request.origin() << ":" << request.scheme();
@@ -26,21 +24,27 @@ void RegisterPage::leave()
     deleteLater();
 }
 
-bool RegisterPage::acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame)
+bool RegisterPage::acceptWebNavigation(const QUrl &url, NavigationType type, bool isMainFrame)
 {
     qDebug() << url << QMetaEnum::fromType<NavigationType>().valueToKey(type) << isMainFrame;
     const QString text = url.toString();
-    if (text.contains(QLatin1String("forgetpassword"))
-        || text.contains(QLatin1String("WebComCharge.aspx"))
-        || text.contains(QLatin1String("ServiceAgreement.aspx"))) {
+    if (text.contains(QLatin1String("forgetpassword")) ||
+        text.contains(QLatin1String("WebComCharge.aspx")) ||
+        text.contains(QLatin1String("ServiceAgreement.aspx"))) {
         leave();
         if (dialog)
             dialog->close();
         emit close();
-        QDesktopServices::openUrl(url);
+        DesktopHandOff::open(url);
         return false;
     }
     if (text.contains(QLatin1String("main.html"))) {
+        // Only the service ends a registration: a page it linked to cannot log in
+        // somewhere else.
+        if (!trustPolicy()->isServiceOrigin(this->url()) && !trustPolicy()->isServiceOrigin(url)) {
+            qDebug() << "registration end refused, not the service:" << this->url() << url;
+            return false;
+        }
         leave();
         emit registerLogin(url);
         return false;

@@ -1,25 +1,26 @@
 #pragma once
 
+#include "servicepage.h"
+
 #include <QPointer>
 #include <QUrl>
-#include <QWebEnginePage>
 
 // The page of a registration sub window. It watches its own navigation: the end of
 // registration (the service's main page) logs the new user in, and pages meant for
 // the browser (forgotten password, payment, service agreement) go to the desktop.
-class RegisterPage final : public QWebEnginePage
+class RegisterPage final : public ServicePage
 {
     Q_OBJECT
 
 public:
-    explicit RegisterPage(QWidget *dialog);
+    RegisterPage(std::shared_ptr<const TrustPolicy> policy, QWidget *dialog);
 
 signals:
     void registerLogin(QUrl url);
     void close();
 
 protected:
-    bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame) override;
+    bool acceptWebNavigation(const QUrl &url, NavigationType type, bool isMainFrame) override;
 
 private:
     void leave();

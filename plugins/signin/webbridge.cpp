@@ -1,10 +1,10 @@
 #include "webbridge.h"
 
+#include "desktophandoff.h"
 #include "deviceidentity.h"
 #include "loginrecord.h"
 
 #include <QDebug>
-#include <QDesktopServices>
 #include <QUrl>
 
 static const QString ProductConstant = QStringLiteral("Mervo客户端");
@@ -12,8 +12,7 @@ static const QString ProductConstant = QStringLiteral("Mervo客户端");
 WebBridge::WebBridge(PluginManagerInterface *manager, const QString &loginUrl)
     : loginUrl(loginUrl)
     , manager(manager)
-{
-}
+{}
 
 void WebBridge::send(MessageType type, const QString &text)
 {
@@ -26,25 +25,41 @@ QString WebBridge::toolTip(const QString &company, const QString &user)
     return QStringLiteral("%1|-%2|-%3").arg(ProductConstant, company, user);
 }
 
+QUrl WebBridge::herfAddress(const QString &loginUrl, const QString &path)
+{
+    if (!path.startsWith(QLatin1Char('/')))
+        return QUrl(path);
+    // Appended to the login server's origin as text: resolving "//host/x" against it
+    // would name another host.
+    const QUrl login(loginUrl);
+    if (login.host().isEmpty())
+        return QUrl();
+    const QString origin = login
+                               .adjusted(QUrl::RemovePath | QUrl::RemoveQuery |
+                                         QUrl::RemoveFragment | QUrl::RemoveUserInfo)
+                               .toString(QUrl::FullyEncoded);
+    return QUrl(origin + path);
+}
+
 void WebBridge::herfClick(QString path)
 {
-    if (!path.contains(QLatin1Char('/')))
+    if (!access.admits("herfClick") || !path.contains(QLatin1Char('/')))
         return;
-    // A path of the login server opens on the login page's scheme and host.
-    const QUrl address = path.startsWith(QLatin1Char('/'))
-        ? QUrl(loginUrl).resolved(QUrl(path))
-        : QUrl(path);
-    QDesktopServices::openUrl(address);
+    DesktopHandOff::open(herfAddress(loginUrl, path));
 }
 
 QString WebBridge::wi()
 {
+    if (!access.admits("wi"))
+        return QString();
     return DeviceIdentity::deviceId();
 }
 
 void WebBridge::logined(QString companyName, QString userName, QString productId, QString token,
                         QString loginUrl, QString quickLoginCode)
 {
+    if (!access.admits("logined"))
+        return;
     Q_UNUSED(loginUrl);
     qDebug() << "productName|companyName: " << companyName;
     const QStringList parts = companyName.split(QLatin1Char('|'), Qt::KeepEmptyParts);
@@ -67,6 +82,8 @@ void WebBridge::logined(QString companyName, QString userName, QString productId
 
 void WebBridge::quicklogin(QString loginUrl)
 {
+    if (!access.admits("quicklogin"))
+        return;
     qDebug() << "load url:" << loginUrl;
     send(OpenWorkspace, loginUrl);
     if (!productName.isEmpty())
@@ -77,17 +94,23 @@ void WebBridge::quicklogin(QString loginUrl)
 
 QString WebBridge::getToken(QString quickLoginCode)
 {
+    if (!access.admits("getToken"))
+        return QString();
     return LoginRecord::loadIfCodeMatches(quickLoginCode);
 }
 
 void WebBridge::loginOut()
 {
+    if (!access.admits("loginOut"))
+        return;
     qDebug() << "loginOut";
     LoginRecord::erase();
 }
 
 QString WebBridge::curretUser()
 {
+    if (!access.admits("curretUser"))
+        return QString();
     const LoginRecord::Loaded record = LoginRecord::load();
     if (!record.opened)
         return QString();
@@ -103,11 +126,15 @@ QString WebBridge::curretUser()
 
 QString WebBridge::deviceInfo()
 {
+    if (!access.admits("deviceInfo"))
+        return QString();
     return DeviceIdentity::computerInfo();
 }
 
 void WebBridge::sendMsg(QJsonObject msgObj)
 {
+    if (!access.admits("sendMsg"))
+        return;
     if (!msgObj.contains(QStringLiteral("actionType")))
         return;
     if (msgObj.value(QStringLiteral("actionType")).toInt(0) != 1)
@@ -119,5 +146,7 @@ void WebBridge::sendMsg(QJsonObject msgObj)
 
 void WebBridge::reload()
 {
+    if (!access.admits("reload"))
+        return;
     send(ReloadView, QString());
 }

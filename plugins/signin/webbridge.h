@@ -1,5 +1,6 @@
 #pragma once
 
+#include "bridgeaccess.h"
 #include "pluginmanagerinterface.h"
 
 #include <QJsonObject>
@@ -16,6 +17,13 @@ class WebBridge final : public QObject
 
 public:
     WebBridge(PluginManagerInterface *manager, const QString &loginUrl);
+
+    // Calls are answered only while the page shows one of the service's own pages.
+    void setAccess(const BridgeAccess &access) { this->access = access; }
+
+    // The address herfClick opens for path: paths starting with "/" (also "//host/x")
+    // stay on the login server; other addresses are taken as they are.
+    static QUrl herfAddress(const QString &loginUrl, const QString &path);
 
 public slots:
     void herfClick(QString path);
@@ -39,4 +47,5 @@ private:
     QString userName;
     QString loginUrl;
     PluginManagerInterface *manager;
+    BridgeAccess access;
 };

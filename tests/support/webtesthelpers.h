@@ -16,7 +16,8 @@ namespace WebTest {
 // The answer may come after a timeout, so it lands in shared state, never on this stack.
 inline QVariant eval(QWebEnginePage *page, const QString &script, int timeoutMs = 10000)
 {
-    struct Answer {
+    struct Answer
+    {
         QVariant value;
         bool done = false;
     };
@@ -34,30 +35,32 @@ inline bool waitLoaded(QWebEngineView *view, const QUrl &url, int timeoutMs = 15
 {
     return QTest::qWaitFor(
         [&] {
-            return view->url() == url
-                && eval(view->page(), QStringLiteral("document.readyState"), 1000)
-                == QLatin1String("complete");
+            return view->url() == url && eval(view->page(), QStringLiteral("document.readyState"),
+                                              1000) == QLatin1String("complete");
         },
         timeoutMs);
 }
 
 // Runs act on the next application-modal widget once it is up (gives up after 5 s).
-inline void onNextModal(std::function<void(QWidget *)> act)
+// The watch lives as long as the returned timer: keep it in the test that asked, so
+// it can never act on a later test's windows or on locals that are gone.
+[[nodiscard]] inline std::unique_ptr<QTimer> onNextModal(std::function<void(QWidget *)> act)
 {
-    auto *timer = new QTimer;
-    timer->setInterval(20);
+    auto timer = std::make_unique<QTimer>();
+    QTimer *watch = timer.get();
+    watch->setInterval(20);
     auto clock = std::make_shared<QElapsedTimer>();
     clock->start();
-    QObject::connect(timer, &QTimer::timeout, [timer, act, clock] {
+    QObject::connect(watch, &QTimer::timeout, [watch, act, clock] {
         QWidget *modal = QApplication::activeModalWidget();
         if (!modal && clock->elapsed() < 5000)
             return;
-        timer->stop();
-        timer->deleteLater();
+        watch->stop();
         if (modal)
             act(modal);
     });
-    timer->start();
+    watch->start();
+    return timer;
 }
 
 } // namespace WebTest

@@ -1,4 +1,4 @@
-// xwin close PID TITLE | xwin viewable PID TITLE | xwin tray
+// xwin close PID TITLE | xwin viewable PID TITLE | xwin count PID | xwin tray
 // Command-line access to the window helpers for out-of-process tests.
 #include "xwindows.h"
 
@@ -13,6 +13,11 @@ int main(int argc, char *argv[])
     const QStringList args = app.arguments().mid(1);
     if (args.value(0) == QLatin1String("tray"))
         return XWindows::trayAvailable() ? 0 : 1;
+    if (args.value(0) == QLatin1String("count") && args.size() == 2) {
+        // Every top-level window of the process, mapped or not.
+        std::printf("%d\n", int(XWindows::windowsOf(args[1].toLongLong()).size()));
+        return 0;
+    }
     if (args.size() != 3)
         return 2;
     const auto windows = XWindows::windowsOf(args[1].toLongLong(), args[2]);

@@ -33,6 +33,7 @@ private:
     QByteArray sheet;
     std::atomic<bool> releaseSlow{false};
     std::atomic<int> cutRequests{0};
+    int saveDialogsAnswered = 0;
 
     QWebEngineView *view() const { return host.plugin()->getWeb(); }
     QWebEnginePage *page() const { return view()->page(); }
@@ -52,13 +53,16 @@ private:
     }
 
     // Answers the next save dialog: saves under saveDir with name, or cancels (empty name).
-    void answerSaveDialog(const QString &name, QString *suggested = nullptr)
+    // The answer is given while the returned watch lives.
+    [[nodiscard]] std::unique_ptr<QTimer> answerSaveDialog(const QString &name,
+                                                           QString *suggested = nullptr)
     {
-        WebTest::onNextModal([this, name, suggested](QWidget *modal) {
+        return WebTest::onNextModal([this, name, suggested](QWidget *modal) {
             auto *dialog = qobject_cast<QFileDialog *>(modal);
             QVERIFY(dialog);
             QCOMPARE(dialog->windowTitle(), QStringLiteral("保存文件"));
             auto *edit = dialog->findChild<QLineEdit *>("fileNameEdit");
+            ++saveDialogsAnswered;
             if (suggested)
                 *suggested = edit->text();
             if (name.isEmpty()) {
@@ -73,17 +77,21 @@ private:
     void download(const QString &path)
     {
         WebTest::eval(page(), QString("var a = document.createElement('a'); a.href = '%1';"
-                                      "document.body.appendChild(a); a.click();").arg(path));
+                                      "document.body.appendChild(a); a.click();")
+                                  .arg(path));
     }
 
     bool completionShows(const QString &name)
     {
-        return QTest::qWaitFor([&] {
-            QWebEnginePage *p = panelPage();
-            return p && panel()->size() == QSize(310, 166)
-                && WebTest::eval(p, "$('#filesave').is(':visible') && $('#filesave .tip').text()", 1000)
-                       .toString() == name;
-        }, 15000);
+        return QTest::qWaitFor(
+            [&] {
+                QWebEnginePage *p = panelPage();
+                return p && panel()->size() == QSize(310, 166) &&
+                       WebTest::eval(
+                           p, "$('#filesave').is(':visible') && $('#filesave .tip').text()", 1000)
+                               .toString() == name;
+            },
+            15000);
     }
 
     void freshWorkspace()
@@ -114,37 +122,49 @@ private slots:
         auto attachment = [](httplib::Response &res, const char *name) {
             res.set_header("Content-Disposition", name);
         };
-        server.server().Get("/files/report.xlsx", [body, attachment](const httplib::Request &, httplib::Response &res) {
-            attachment(res, "attachment; filename=\"report.xlsx\"");
-            res.set_content(body, "application/octet-stream");
-        });
-        server.server().Get("/files/odd", [body, attachment](const httplib::Request &, httplib::Response &res) {
-            attachment(res, "attachment; filename*=UTF-8''it%27s%20%3Cscript%3Ealert(1)%3C%5Cscript%3E%20%E6%8A%A5%E8%A1%A8.xlsx");
-            res.set_content(body, "application/octet-stream");
-        });
-        server.server().Get("/files/empty.txt", [attachment](const httplib::Request &, httplib::Response &res) {
-            attachment(res, "attachment; filename=\"empty.txt\"");
-            res.set_content("", "application/octet-stream");
-        });
+        server.server().Get("/files/report.xlsx",
+                            [body, attachment](const httplib::Request &, httplib::Response &res) {
+                                attachment(res, "attachment; filename=\"report.xlsx\"");
+                                res.set_content(body, "application/octet-stream");
+                            });
+        server.server().Get("/files/odd",
+                            [body, attachment](const httplib::Request &, httplib::Response &res) {
+                                attachment(res, "attachment; "
+                                                "filename*=UTF-8''it%27s%20%3Cscript%3Ealert(1)%3C%"
+                                                "5Cscript%3E%20%E6%8A%A5%E8%A1%A8.xlsx");
+                                res.set_content(body, "application/octet-stream");
+                            });
+        server.server().Get("/files/empty.txt",
+                            [attachment](const httplib::Request &, httplib::Response &res) {
+                                attachment(res, "attachment; filename=\"empty.txt\"");
+                                res.set_content("", "application/octet-stream");
+                            });
         // Cut off mid-way; the engine's attempts to resume then find the file gone,
         // so it gives up at once instead of retrying in the background.
-        server.server().Get("/files/cut.xlsx", [this, body, attachment](const httplib::Request &, httplib::Response &res) {
+        server.server().Get("/files/cut.xlsx", [this, body, attachment](const httplib::Request &,
+                                                                        httplib::Response &res) {
             if (cutRequests++ > 0) {
                 res.status = 404;
                 return;
             }
             attachment(res, "attachment; filename=\"cut.xlsx\"");
             res.set_content_provider(body.size() * 4, "application/octet-stream",
-                [body](size_t offset, size_t, httplib::DataSink &sink) {
-                    if (offset > 0)
-                        return false;
-                    sink.write(body.data(), body.size());
-                    return true;
-                });
+                                     [body](size_t offset, size_t, httplib::DataSink &sink) {
+                                         if (offset > 0) {
+                                             // Long enough for the first part to show progress.
+                                             std::this_thread::sleep_for(
+                                                 std::chrono::milliseconds(1500));
+                                             return false;
+                                         }
+                                         sink.write(body.data(), body.size());
+                                         return true;
+                                     });
         });
-        server.server().Get("/files/slow.xlsx", [this, body, attachment](const httplib::Request &, httplib::Response &res) {
+        server.server().Get("/files/slow.xlsx", [this, body, attachment](const httplib::Request &,
+                                                                         httplib::Response &res) {
             attachment(res, "attachment; filename=\"slow.xlsx\"");
-            res.set_content_provider(body.size(), "application/octet-stream",
+            res.set_content_provider(
+                body.size(), "application/octet-stream",
                 [this, body](size_t offset, size_t, httplib::DataSink &sink) {
                     if (offset >= body.size() / 2)
                         for (int i = 0; i < 200 && !releaseSlow; ++i)
@@ -165,14 +185,22 @@ private slots:
     {
         freshWorkspace();
         QString suggested;
-        answerSaveDialog("chosen.xlsx", &suggested);
+        const auto saveDialog = answerSaveDialog("chosen.xlsx", &suggested);
         download("/files/slow.xlsx");
         // Half the file is in: the panel shows the progress chart.
-        QVERIFY(QTest::qWaitFor([&] { return panel() && panel()->size() == QSize(164, 164); }, 15000));
+        QVERIFY(
+            QTest::qWaitFor([&] { return panel() && panel()->size() == QSize(164, 164); }, 15000));
         QVERIFY(suggested.endsWith("slow.xlsx"));
-        QVERIFY(QTest::qWaitFor([&] {
-            return panelPage() && WebTest::eval(panelPage(), "typeof changeProcess === 'function' && $('#progress').is(':visible')", 1000).toBool();
-        }, 10000));
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                return panelPage() &&
+                       WebTest::eval(
+                           panelPage(),
+                           "typeof changeProcess === 'function' && $('#progress').is(':visible')",
+                           1000)
+                           .toBool();
+            },
+            10000));
         releaseSlow = true;
         QVERIFY(completionShows("chosen.xlsx"));
         QFile saved(saveDir.filePath("chosen.xlsx"));
@@ -184,14 +212,15 @@ private slots:
         const int enabled = WebTest::eval(page(), "$common.enabled").toInt();
         QTest::keyRelease(panel(), Qt::Key_Escape);
         QVERIFY(QTest::qWaitFor([&] { return panel() == nullptr; }, 5000));
-        QVERIFY(QTest::qWaitFor([&] { return WebTest::eval(page(), "$common.enabled").toInt() > enabled; }, 5000));
+        QVERIFY(QTest::qWaitFor(
+            [&] { return WebTest::eval(page(), "$common.enabled").toInt() > enabled; }, 5000));
         releaseSlow = false;
     }
 
     void saveDialogCancelled_writesNothing_showsNoPanel()
     {
         freshWorkspace();
-        answerSaveDialog(QString());
+        const auto saveDialog = answerSaveDialog(QString());
         const QStringList before = QDir(saveDir.path()).entryList(QDir::Files);
         download("/files/report.xlsx");
         QTest::qWait(1500);
@@ -203,19 +232,20 @@ private slots:
     {
         freshWorkspace();
         QString suggested;
-        answerSaveDialog("*", &suggested);
+        const auto saveDialog = answerSaveDialog("*", &suggested);
         download("/files/odd");
         QVERIFY(QTest::qWaitFor([&] { return !suggested.isEmpty(); }, 10000));
         const QString name = QFileInfo(suggested).fileName();
         QVERIFY2(name.contains("'") && name.contains("<script>"), qPrintable(name));
         QVERIFY(completionShows(name));
-        QCOMPARE(WebTest::eval(panelPage(), "typeof window.pwned").toString(), QStringLiteral("undefined"));
+        QCOMPARE(WebTest::eval(panelPage(), "typeof window.pwned").toString(),
+                 QStringLiteral("undefined"));
     }
 
     void zeroByteDownload_reaches100AndCompletes()
     {
         freshWorkspace();
-        answerSaveDialog("empty.txt");
+        const auto saveDialog = answerSaveDialog("empty.txt");
         download("/files/empty.txt");
         QVERIFY(completionShows("empty.txt"));
         QCOMPARE(QFile(saveDir.filePath("empty.txt")).size(), 0);
@@ -224,7 +254,7 @@ private slots:
     void completionButtons_openFileAndFolder_missingFileShowsBox()
     {
         freshWorkspace();
-        answerSaveDialog("open-me.xlsx");
+        const auto saveDialog = answerSaveDialog("open-me.xlsx");
         download("/files/report.xlsx");
         QVERIFY(completionShows("open-me.xlsx"));
         const QString path = saveDir.filePath("open-me.xlsx");
@@ -237,9 +267,10 @@ private slots:
 
         QVERIFY(QFile::remove(path));
         bool boxShown = false;
-        WebTest::onNextModal([&](QWidget *modal) {
+        const auto boxWatch = WebTest::onNextModal([&](QWidget *modal) {
             auto *box = qobject_cast<QMessageBox *>(modal);
-            boxShown = box && box->windowTitle() == QStringLiteral("文件不存在") && box->text() == path;
+            boxShown =
+                box && box->windowTitle() == QStringLiteral("文件不存在") && box->text() == path;
             modal->close();
         });
         WebTest::eval(panelPage(), "$('.open-file').click()");
@@ -256,11 +287,12 @@ private slots:
     void cutOffDownload_closesPanel_noCompleteFileLeft()
     {
         freshWorkspace();
-        answerSaveDialog("cut.xlsx");
+        const auto saveDialog = answerSaveDialog("cut.xlsx");
         download("/files/cut.xlsx");
-        // The engine retries a broken transfer a few times before it gives up.
-        QTest::qWait(4000);
-        QVERIFY(panel() == nullptr);
+        // The first part arrives (the chart shows), then the transfer breaks; the engine
+        // retries a few times before it gives up.
+        QVERIFY(QTest::qWaitFor([&] { return panel() != nullptr; }, 10000));
+        QVERIFY(QTest::qWaitFor([&] { return panel() == nullptr; }, 15000));
         QFile file(saveDir.filePath("cut.xlsx"));
         QVERIFY(!file.exists());
     }

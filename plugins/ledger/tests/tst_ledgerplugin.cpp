@@ -1,6 +1,8 @@
 // The built ledger_pl library in a recording host, against pages served on 127.0.0.1.
+#include "desktopstandin.h"
 #include "deviceidentity.h"
 #include "loginrecord.h"
+#include "logwatch.h"
 #include "pluginhost.h"
 #include "testhttpserver.h"
 #include "urlrecorder.h"
@@ -20,13 +22,16 @@
 
 #include <httplib.h>
 
+#include <chrono>
 #include <csignal>
+#include <thread>
 
 class TestLedgerPlugin : public QObject
 {
     Q_OBJECT
 
 private:
+    DesktopStandIn standIn; // first: every address the desktop gets is recorded
     QTemporaryDir folder;
     TestHttpServer server;
     TestHttpServer other;
@@ -47,10 +52,13 @@ private:
     {
         WebTest::eval(page(), QString("window.call('%1', %2)").arg(name, jsonArgs));
         QVariant answer;
-        (void)QTest::qWaitFor([&] {
-            answer = WebTest::eval(page(), "window.answer === undefined ? null : window.answer");
-            return answer.isValid() && !answer.isNull();
-        }, 10000);
+        (void)QTest::qWaitFor(
+            [&] {
+                answer =
+                    WebTest::eval(page(), "window.answer === undefined ? null : window.answer");
+                return answer.isValid() && !answer.isNull();
+            },
+            10000);
         return answer;
     }
 
@@ -64,7 +72,8 @@ private:
             view()->load(workUrl());
         }
         QVERIFY(WebTest::waitLoaded(view(), workUrl()));
-        QVERIFY(QTest::qWaitFor([&] { return WebTest::eval(page(), "window.bridgeReady === true").toBool(); }, 10000));
+        QVERIFY(QTest::qWaitFor(
+            [&] { return WebTest::eval(page(), "window.bridgeReady === true").toBool(); }, 10000));
         host.messages.clear();
         desktop.urls.clear();
     }
@@ -75,6 +84,35 @@ private:
             if (QByteArray(w->metaObject()->className()) == "BaseDialog" && !w->isHidden())
                 return static_cast<QMainWindow *>(w);
         return nullptr;
+    }
+
+    // Secondary frames that still exist, shown or not (a closed one is deleted).
+    static QList<QMainWindow *> frames()
+    {
+        QList<QMainWindow *> found;
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (QByteArray(w->metaObject()->className()) == "BaseDialog")
+                found << static_cast<QMainWindow *>(w);
+        return found;
+    }
+
+    // Clicks the page's new-tab link and returns the window it opened.
+    QMainWindow *openReportWindow()
+    {
+        const QList<QMainWindow *> before = frames();
+        WebTest::eval(page(), "document.getElementById('tab').click()");
+        QMainWindow *opened = nullptr;
+        (void)QTest::qWaitFor(
+            [&] {
+                for (QMainWindow *f : frames())
+                    if (!before.contains(f) && f->isVisible())
+                        opened = f;
+                return opened != nullptr;
+            },
+            10000);
+        if (opened && !WebTest::waitLoaded(secondaryView(opened), server.url("/sub/page.html")))
+            return nullptr;
+        return opened;
     }
 
     static QWebEngineView *secondaryView(QMainWindow *frame)
@@ -103,19 +141,31 @@ private slots:
         server.servePage("/work.html", data("work.html"));
         server.servePage("/sub/page.html", data("sub.html"));
         server.servePage("/popup.html", "<html><body>popup</body></html>");
-        server.servePage("/frame.html", "<html><body><iframe src='/redirect-out'></iframe></body></html>");
-        server.servePage("/mic.html", data("mic.html").replace("FRAME_SRC", other.url("/mic-frame.html").toString().toUtf8()));
-        server.servePage("/tp/wpaCall/getProtocol", "{\"url\":\"tencent:\\/\\/message\\/?uin=1&env=2\"}",
-                         "application/json");
-        const std::string outside = QString("http://localhost:%1/landing.html").arg(other.port()).toStdString();
-        server.server().Get("/redirect-out", [outside](const httplib::Request &, httplib::Response &res) {
-            res.set_redirect(outside.c_str());
-        });
-        server.server().Get("/files/report.xlsx", [](const httplib::Request &, httplib::Response &res) {
-            res.set_content(std::string(1024, 'x'), "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet");
+        server.servePage("/frame.html",
+                         "<html><body><iframe src='/redirect-out'></iframe></body></html>");
+        server.servePage(
+            "/mic.html",
+            data("mic.html")
+                .replace("FRAME_SRC", other.url("/mic-frame.html").toString().toUtf8()));
+        server.servePage("/tp/wpaCall/getProtocol",
+                         "{\"url\":\"tencent:\\/\\/message\\/?uin=1&env=2\"}", "application/json");
+        const std::string outside =
+            QString("http://localhost:%1/landing.html").arg(other.port()).toStdString();
+        server.server().Get("/redirect-out",
+                            [outside](const httplib::Request &, httplib::Response &res) {
+                                res.set_redirect(outside.c_str());
+                            });
+        server.server().Get("/files/report.xlsx", [](const httplib::Request &,
+                                                     httplib::Response &res) {
+            // Slow enough to see the window that carries the link.
+            std::this_thread::sleep_for(std::chrono::milliseconds(800));
+            res.set_content(std::string(1024, 'x'),
+                            "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet");
         });
         QVERIFY(server.start());
         other.servePage("/landing.html", "<html><body>elsewhere</body></html>");
+        other.servePage("/qwebchannel.js", channelJs, "application/javascript");
+        other.servePage("/foreign.html", data("work.html"));
         other.servePage("/mic-frame.html", data("mic-frame.html"));
         QVERIFY2(host.load(), qPrintable(host.errorString()));
     }
@@ -139,10 +189,10 @@ private slots:
     void emptyStartUrl_showsInformationBox_andNoLayout()
     {
         bool boxShown = false;
-        WebTest::onNextModal([&](QWidget *modal) {
+        const auto boxWatch = WebTest::onNextModal([&](QWidget *modal) {
             auto *box = qobject_cast<QMessageBox *>(modal);
-            boxShown = box && box->windowTitle() == QStringLiteral("登录提示")
-                && box->text() == QStringLiteral("目标地址为空,请联系服务顾问");
+            boxShown = box && box->windowTitle() == QStringLiteral("登录提示") &&
+                       box->text() == QStringLiteral("目标地址为空,请联系服务顾问");
             modal->close();
         });
         QVERIFY(!host.show(QString()));
@@ -172,12 +222,14 @@ private slots:
         showWorkspace();
         const QUrl landing(QString("http://localhost:%1/landing.html").arg(other.port()));
         WebTest::eval(page(), QString("var a = document.createElement('a'); a.href = '%1';"
-                                      "document.body.appendChild(a); a.click();").arg(landing.toString()));
+                                      "document.body.appendChild(a); a.click();")
+                                  .arg(landing.toString()));
         QVERIFY(WebTest::waitLoaded(view(), landing));
         QVERIFY(host.messages.isEmpty());
 
         showWorkspace();
-        const QUrl typed(QString("http://localhost:%1/landing.html?chat=tencent").arg(other.port()));
+        const QUrl typed(
+            QString("http://localhost:%1/landing.html?chat=tencent").arg(other.port()));
         view()->load(typed);
         QVERIFY(WebTest::waitLoaded(view(), typed));
         QVERIFY(host.messages.isEmpty());
@@ -219,7 +271,9 @@ private slots:
         const int enabledBefore = WebTest::eval(page(), "$common.enabled").toInt();
         secondaryView(frame)->page()->runJavaScript("window.close()");
         QVERIFY(QTest::qWaitFor([&] { return guard.isNull(); }, 10000));
-        QVERIFY(QTest::qWaitFor([&] { return WebTest::eval(page(), "$common.enabled").toInt() == enabledBefore + 2; }, 5000));
+        QVERIFY(QTest::qWaitFor(
+            [&] { return WebTest::eval(page(), "$common.enabled").toInt() == enabledBefore + 2; },
+            5000));
     }
 
     void secondaryWindow_firstNavigationOutside_goesToDesktop()
@@ -230,24 +284,65 @@ private slots:
         WebTest::eval(page(), QString("window.open('%1')").arg(landing.toString()));
         QVERIFY(QTest::qWaitFor([&] { return desktop.urls.size() == 1; }, 10000));
         QCOMPARE(desktop.urls.first(), landing);
-        QVERIFY(QTest::qWaitFor([&] { return secondaryWindow() == nullptr; }, 5000));
+        QVERIFY(QTest::qWaitFor([&] { return frames().isEmpty(); }, 5000));
+    }
+
+    void secondaryWindow_firstNavigation_localFileRefused_chatLinkHandedOff_framesDeleted()
+    {
+        showWorkspace();
+        standIn.clear();
+        // The engine itself keeps web pages from opening local files.
+        WebTest::eval(page(), "window.open('file:///etc/hosts')");
+        QTest::qWait(500);
+        QVERIFY(frames().isEmpty());
+        // A click on a new-tab link of any other scheme reaches the client: refused.
+        const LogWatch refused("^desktop hand-off refused: smb://server/share$");
+        QTest::mouseClick(view()->focusProxy(), Qt::LeftButton, {}, QPoint(5, 5)); // #smbtab
+        QVERIFY(QTest::qWaitFor([&] { return refused.count() == 1; }, 10000));
+        QVERIFY(QTest::qWaitFor([&] { return frames().isEmpty(); }, 5000));
+        WebTest::eval(page(), "window.open('aliim:chat?uid=9')");
+        QVERIFY(QTest::qWaitFor([&] { return desktop.urls.size() == 1; }, 10000));
+        QCOMPARE(desktop.urls.first(), QUrl("aliim:chat?uid=9"));
+        QVERIFY(QTest::qWaitFor([&] { return frames().isEmpty(); }, 5000));
+        QTest::qWait(500);
+        QVERIFY(standIn.opened().isEmpty());
+    }
+
+    void secondaryWindows_closeTheirOwnWindow_allGoWithTheWorkspace()
+    {
+        showWorkspace();
+        QPointer<QMainWindow> older = openReportWindow();
+        QPointer<QMainWindow> newer = openReportWindow();
+        QVERIFY(older && newer && older != newer);
+        secondaryView(older)->page()->runJavaScript("window.close()");
+        QVERIFY(QTest::qWaitFor([&] { return older.isNull(); }, 10000));
+        QVERIFY(newer && newer->isVisible());
+
+        QPointer<QMainWindow> third = openReportWindow();
+        QVERIFY(third);
+        // Log-out: the workspace is released, and its windows with it.
+        host.release();
+        QVERIFY(QTest::qWaitFor([&] { return newer.isNull() && third.isNull(); }, 10000));
+        QVERIFY(frames().isEmpty());
     }
 
     void secondaryWindow_downloadLinkStaysInvisibleCarrier_thenGoesAway()
     {
         showWorkspace();
         bool dialogSeen = false;
-        WebTest::onNextModal([&](QWidget *modal) {
+        const auto dialogWatch = WebTest::onNextModal([&](QWidget *modal) {
             dialogSeen = modal->windowTitle() == QStringLiteral("保存文件");
             modal->close();
         });
-        WebTest::eval(page(), QString("window.open('%1')").arg(server.url("/files/report.xlsx").toString()));
+        WebTest::eval(
+            page(), QString("window.open('%1')").arg(server.url("/files/report.xlsx").toString()));
         QMainWindow *frame = nullptr;
-        QVERIFY(QTest::qWaitFor([&] { return (frame = secondaryWindow()) != nullptr || dialogSeen; }, 10000));
-        if (frame)
-            QCOMPARE(frame->size(), QSize(0, 0));
+        QVERIFY(QTest::qWaitFor([&] { return (frame = secondaryWindow()) != nullptr; }, 10000));
+        QVERIFY(!dialogSeen);
+        QTest::qWait(300);
+        QCOMPARE(frame->size(), QSize(0, 0));
         QVERIFY(QTest::qWaitFor([&] { return dialogSeen; }, 10000));
-        QVERIFY(QTest::qWaitFor([&] { return secondaryWindow() == nullptr; }, 5000));
+        QVERIFY(QTest::qWaitFor([&] { return frames().isEmpty(); }, 5000));
         QVERIFY(desktop.urls.isEmpty());
     }
 
@@ -283,29 +378,35 @@ private slots:
     void scriptAlertAndConfirm_useMessageBox_andMaskThePage()
     {
         showWorkspace();
-        WebTest::onNextModal([](QWidget *modal) {
+        const auto alertWatch = WebTest::onNextModal([](QWidget *modal) {
             QCOMPARE(QByteArray(modal->metaObject()->className()), QByteArray("MessageBox"));
             for (QPushButton *b : modal->findChildren<QPushButton *>())
                 if (b->text() == QStringLiteral("确认"))
                     QTest::mouseClick(b, Qt::LeftButton);
         });
         page()->runJavaScript("alert('保存成功'); window.alerted = true;");
-        QVERIFY(QTest::qWaitFor([&] { return WebTest::eval(page(), "window.alerted === true").toBool(); }, 10000));
-        QVERIFY(QTest::qWaitFor([&] { return WebTest::eval(page(), "$common.enabled").toInt() == 1; }, 5000));
+        QVERIFY(QTest::qWaitFor(
+            [&] { return WebTest::eval(page(), "window.alerted === true").toBool(); }, 10000));
+        QVERIFY(QTest::qWaitFor(
+            [&] { return WebTest::eval(page(), "$common.enabled").toInt() == 1; }, 5000));
         QCOMPARE(WebTest::eval(page(), "$common.disabled").toInt(), 1);
 
-        WebTest::onNextModal([](QWidget *modal) {
+        const auto cancelWatch = WebTest::onNextModal([](QWidget *modal) {
             for (QPushButton *b : modal->findChildren<QPushButton *>())
                 if (b->text() == QStringLiteral("取消"))
                     QTest::mouseClick(b, Qt::LeftButton);
         });
         page()->runJavaScript("window.confirmed = confirm('删除?');");
-        QVERIFY(QTest::qWaitFor([&] { return WebTest::eval(page(), "window.confirmed === false").toBool(); }, 10000));
-        QVERIFY(QTest::qWaitFor([&] { return WebTest::eval(page(), "$common.enabled").toInt() == 2; }, 5000));
+        QVERIFY(QTest::qWaitFor(
+            [&] { return WebTest::eval(page(), "window.confirmed === false").toBool(); }, 10000));
+        QVERIFY(QTest::qWaitFor(
+            [&] { return WebTest::eval(page(), "$common.enabled").toInt() == 2; }, 5000));
 
-        WebTest::onNextModal([](QWidget *modal) { QTest::keyClick(modal, Qt::Key_Return); });
+        const auto returnWatch =
+            WebTest::onNextModal([](QWidget *modal) { QTest::keyClick(modal, Qt::Key_Return); });
         page()->runJavaScript("window.confirmed2 = confirm('确定?');");
-        QVERIFY(QTest::qWaitFor([&] { return !WebTest::eval(page(), "window.confirmed2").isNull(); }, 10000));
+        QVERIFY(QTest::qWaitFor(
+            [&] { return !WebTest::eval(page(), "window.confirmed2").isNull(); }, 10000));
     }
 
     void bridge_loginOutSendsOneOpenLogin_userAndDeviceAnswers()
@@ -315,7 +416,8 @@ private slots:
         QCOMPARE(host.messages, (QList<PluginHost::Message>{{OpenLogin, QString()}}));
 
         LoginRecord::save("P", "Acme", "demo", "", "tok", "1");
-        const QJsonObject user = QJsonDocument::fromJson(call("curretUser").toString().toUtf8()).object();
+        const QJsonObject user =
+            QJsonDocument::fromJson(call("curretUser").toString().toUtf8()).object();
         QCOMPARE(user.keys(), (QStringList{"companyName", "productId", "userName"}));
         QCOMPARE(user.value("productId").toString(), QString());
 
@@ -323,7 +425,8 @@ private slots:
         QVERIFY(record.open(QIODevice::WriteOnly | QIODevice::Truncate));
         record.write("{\"companyName\": \"Acme\", \"userName\": 0}");
         record.close();
-        const QJsonObject partial = QJsonDocument::fromJson(call("curretUser").toString().toUtf8()).object();
+        const QJsonObject partial =
+            QJsonDocument::fromJson(call("curretUser").toString().toUtf8()).object();
         QCOMPARE(partial.keys(), (QStringList{"companyName", "productId"}));
         QVERIFY(QFile::exists(LoginRecord::path()));
 
@@ -336,10 +439,45 @@ private slots:
         QCOMPARE(host.messages, (QList<PluginHost::Message>{{ReloadView, QString()}}));
     }
 
+    void foreignPage_reachedByLink_getsNoBridgeAnswers()
+    {
+        showWorkspace();
+        const QUrl foreign = other.url("/foreign.html");
+        WebTest::eval(page(), QString("var a = document.createElement('a'); a.href = '%1';"
+                                      "document.body.appendChild(a); a.click();")
+                                  .arg(foreign.toString()));
+        QVERIFY(WebTest::waitLoaded(view(), foreign));
+        QVERIFY(QTest::qWaitFor(
+            [&] { return WebTest::eval(page(), "window.bridgeReady === true").toBool(); }, 10000));
+        for (const QString slot : {"loginOut", "reload", "wi", "curretUser", "deviceInfo"}) {
+            QTest::ignoreMessage(QtDebugMsg,
+                                 qPrintable(QString("bridge call refused: %1 %2")
+                                                .arg("http://" + other.authority(), slot)));
+            const QString answer = call(slot).toString();
+            QVERIFY2(answer.isEmpty() || answer == "<none>", qPrintable(answer));
+        }
+        QVERIFY(host.messages.isEmpty());
+    }
+
+    void pageScript_unknownSchemesGoNowhere_chatLinksReachTheDesktop()
+    {
+        showWorkspace();
+        standIn.clear();
+        for (const char *target : {"x-custom:run", "smb://server/share", "ms-settings:display"})
+            WebTest::eval(page(), QString("location.href = '%1'").arg(target));
+        WebTest::eval(page(), "location.href = 'tencent://message/?uin=7&env=1'");
+        QVERIFY(QTest::qWaitFor([&] { return desktop.urls.size() == 1; }, 10000));
+        QCOMPARE(desktop.urls.first(), QUrl("tencent://message/?uin=7&env=1"));
+        WebTest::eval(page(), "document.getElementById('tencent').click()");
+        QVERIFY(QTest::qWaitFor([&] { return desktop.urls.size() == 2; }, 10000));
+        QTest::qWait(500);
+        QVERIFY(standIn.opened().isEmpty());
+        QCOMPARE(view()->url(), workUrl());
+    }
+
     void aliimLinkInCapitals_reachesTheDesktop()
     {
         showWorkspace();
-        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^Custom scheme request: "));
         WebTest::eval(page(), "document.getElementById('aliim').click()");
         QVERIFY(QTest::qWaitFor([&] { return !desktop.urls.isEmpty(); }, 10000));
         QCOMPARE(desktop.urls.first().scheme(), QStringLiteral("aliim"));
@@ -358,7 +496,9 @@ private slots:
         QMainWindow *frame = nullptr;
         QVERIFY(QTest::qWaitFor([&] { return (frame = secondaryWindow()) != nullptr; }, 10000));
         QVERIFY(WebTest::waitLoaded(secondaryView(frame), server.url("/sub/page.html")));
-        WebTest::eval(secondaryView(frame)->page(), "fetch('/tp/wpaCall/getProtocol?id=2')");
+        WebTest::eval(
+            secondaryView(frame)->page(),
+            QString("fetch('%1')").arg(server.url("/tp/wpaCall/getProtocol?id=2").toString()));
         QTest::qWait(1500);
         QVERIFY(desktop.urls.isEmpty());
         closeSecondaryWindows();
@@ -369,10 +509,13 @@ private slots:
         showWorkspace();
         view()->load(server.url("/mic.html"));
         QVERIFY(WebTest::waitLoaded(view(), server.url("/mic.html")));
-        QVERIFY(QTest::qWaitFor([&] { return !WebTest::eval(page(), "window.pageResult").isNull(); }, 10000));
-        QVERIFY(QTest::qWaitFor([&] { return !WebTest::eval(page(), "window.frameResult").isNull(); }, 10000));
+        QVERIFY(QTest::qWaitFor(
+            [&] { return !WebTest::eval(page(), "window.pageResult").isNull(); }, 10000));
+        QVERIFY(QTest::qWaitFor(
+            [&] { return !WebTest::eval(page(), "window.frameResult").isNull(); }, 10000));
         QCOMPARE(WebTest::eval(page(), "window.pageResult").toString(), QStringLiteral("granted"));
-        QCOMPARE(WebTest::eval(page(), "window.frameResult").toString(), QStringLiteral("NotAllowedError"));
+        QCOMPARE(WebTest::eval(page(), "window.frameResult").toString(),
+                 QStringLiteral("NotAllowedError"));
     }
 
     void renderProcessCrashes_reloadEachTime_stopAtTheThirdWithinAMinute()
@@ -385,7 +528,11 @@ private slots:
                 QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^page keeps crashing"));
             ::kill(pid_t(pid), SIGKILL);
             if (crash < 3) {
-                QVERIFY(QTest::qWaitFor([&] { return page()->renderProcessPid() > 0 && page()->renderProcessPid() != pid; }, 10000));
+                QVERIFY(QTest::qWaitFor(
+                    [&] {
+                        return page()->renderProcessPid() > 0 && page()->renderProcessPid() != pid;
+                    },
+                    10000));
                 QVERIFY(WebTest::waitLoaded(view(), workUrl()));
             } else {
                 QTest::qWait(1500);

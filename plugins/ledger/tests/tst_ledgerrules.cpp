@@ -13,7 +13,8 @@ class TestLedgerRules : public QObject
 private slots:
     void baseHostOf_isTheTextBetweenSecondAndThirdSlash()
     {
-        QCOMPARE(baseHostOf("http://svc.example.com:8080/app/main"), QStringLiteral("svc.example.com:8080"));
+        QCOMPARE(baseHostOf("http://svc.example.com:8080/app/main"),
+                 QStringLiteral("svc.example.com:8080"));
         QCOMPARE(baseHostOf("http://svc.example.com"), QStringLiteral("svc.example.com"));
         QCOMPARE(baseHostOf("qrc:/load.html"), QString());
         QVERIFY(baseHostOf("nohost").isNull());
@@ -25,7 +26,8 @@ private slots:
         const auto redirect = QWebEnginePage::NavigationTypeRedirect;
         QVERIFY(leavesService("http://evil/x", host, redirect, true));
         QVERIFY(leavesService("http://evil/x", host, QWebEnginePage::NavigationTypeTyped, true));
-        QVERIFY(!leavesService("http://evil/x", host, QWebEnginePage::NavigationTypeLinkClicked, true));
+        QVERIFY(
+            !leavesService("http://evil/x", host, QWebEnginePage::NavigationTypeLinkClicked, true));
         QVERIFY(!leavesService("http://evil/x", host, redirect, false));
         QVERIFY(!leavesService("http://svc:8080/next", host, redirect, true));
         QVERIFY(!leavesService("http://evil/?q=tencent", host, redirect, true));
@@ -42,7 +44,8 @@ private slots:
         const QStringList own = downloadEntries(".pdfx");
         QCOMPARE(own.first(), QStringLiteral(".pdfx"));
         QVERIFY(!own.contains(".xlsx") && !own.contains(".xls") && !own.contains(".msi"));
-        QVERIFY(own.contains(".zip") && own.contains("FileExport.tylx") && own.contains("tencent:"));
+        QVERIFY(own.contains(".zip") && own.contains("FileExport.tylx") &&
+                own.contains("tencent:"));
     }
 
     void secondaryPass_downloadEntryFirst_thenServiceHost_emptyEntryPassesAll()
@@ -57,36 +60,6 @@ private slots:
         r = secondaryPass("http://other/page", "svc", downloadEntries(".pdf||"));
         QVERIFY(r.passes && r.isDownload);
         QVERIFY(secondaryPass("aliim:chat?uid=1", "svc", entries).isDownload);
-    }
-
-    void permissions_mediaAndNotificationsOnlyForTheServiceOrigin_data()
-    {
-        QTest::addColumn<QUrl>("origin");
-        QTest::addColumn<QString>("baseHost");
-        QTest::addColumn<bool>("service");
-        QTest::newRow("same host and port") << QUrl("http://127.0.0.1:8080") << "127.0.0.1:8080" << true;
-        QTest::newRow("other port") << QUrl("http://127.0.0.1:9090") << "127.0.0.1:8080" << false;
-        QTest::newRow("default https port") << QUrl("https://svc.example.com") << "svc.example.com" << true;
-        QTest::newRow("explicit default port") << QUrl("https://svc.example.com:443") << "svc.example.com" << true;
-        QTest::newRow("host case") << QUrl("https://SVC.example.com") << "svc.example.com" << true;
-        QTest::newRow("third party") << QUrl("https://cdn.other.com") << "svc.example.com" << false;
-        QTest::newRow("suffix trick") << QUrl("https://svc.example.com.evil.io") << "svc.example.com" << false;
-        QTest::newRow("unknown service") << QUrl("https://svc.example.com") << "" << false;
-    }
-
-    void permissions_mediaAndNotificationsOnlyForTheServiceOrigin()
-    {
-        QFETCH(QUrl, origin);
-        QFETCH(QString, baseHost);
-        QFETCH(bool, service);
-        const auto expected = service ? QWebEnginePage::PermissionGrantedByUser
-                                      : QWebEnginePage::PermissionDeniedByUser;
-        for (auto f : {QWebEnginePage::Notifications, QWebEnginePage::MediaAudioCapture,
-                       QWebEnginePage::MediaVideoCapture, QWebEnginePage::MediaAudioVideoCapture})
-            QCOMPARE(permissionFor(f, origin, baseHost), expected);
-        for (auto f : {QWebEnginePage::Geolocation, QWebEnginePage::MouseLock,
-                       QWebEnginePage::DesktopVideoCapture, QWebEnginePage::DesktopAudioVideoCapture})
-            QCOMPARE(permissionFor(f, origin, baseHost), QWebEnginePage::PermissionDeniedByUser);
     }
 
     void progressBarValue_showsOnlyTheMiddleOfALoad()
@@ -128,7 +101,8 @@ private slots:
         QCOMPARE(DownloadRules::percent(qint64(3) << 40, qint64(4) << 40), 75);
         QCOMPARE(DownloadRules::completionScript("a'b</script>\"c.xlsx"),
                  QStringLiteral("complate(\"a\\u0027b\\u003c/script\\u003e\\\"c.xlsx\")"));
-        QCOMPARE(DownloadRules::progressScript(42), QStringLiteral("changeProcess(42,'下载中...')"));
+        QCOMPARE(DownloadRules::progressScript(42),
+                 QStringLiteral("changeProcess(42,'下载中...')"));
     }
 };
 

@@ -1,7 +1,9 @@
 // The built signin_pl library in a recording host, against pages served on 127.0.0.1
 // that use the bridge through the real qwebchannel.js.
+#include "desktopstandin.h"
 #include "deviceidentity.h"
 #include "loginrecord.h"
+#include "logwatch.h"
 #include "pluginhost.h"
 #include "testhttpserver.h"
 #include "urlrecorder.h"
@@ -22,14 +24,15 @@
 #include <chrono>
 #include <thread>
 
-
 class TestSigninPlugin : public QObject
 {
     Q_OBJECT
 
 private:
+    DesktopStandIn standIn; // first: every address the desktop gets is recorded
     QTemporaryDir folder;
     TestHttpServer server;
+    TestHttpServer other;
     PluginHost host{SIGNIN_PLUGIN};
     UrlRecorder desktop{{"http", "https", "tencent"}};
     std::atomic<bool> releaseStall{false};
@@ -43,10 +46,13 @@ private:
     {
         WebTest::eval(page(), QString("window.call('%1', %2)").arg(name, jsonArgs));
         QVariant answer;
-        if (!QTest::qWaitFor([&] {
-                answer = WebTest::eval(page(), "window.answer === undefined ? null : window.answer");
-                return answer.isValid() && !answer.isNull();
-            }, 10000))
+        if (!QTest::qWaitFor(
+                [&] {
+                    answer =
+                        WebTest::eval(page(), "window.answer === undefined ? null : window.answer");
+                    return answer.isValid() && !answer.isNull();
+                },
+                10000))
             return QVariant();
         return answer;
     }
@@ -58,7 +64,8 @@ private:
         if (view()->url().toString() != loginUrl())
             view()->load(QUrl(loginUrl()));
         QVERIFY(WebTest::waitLoaded(view(), QUrl(loginUrl())));
-        QVERIFY(QTest::qWaitFor([&] { return WebTest::eval(page(), "window.bridgeReady === true").toBool(); }, 10000));
+        QVERIFY(QTest::qWaitFor(
+            [&] { return WebTest::eval(page(), "window.bridgeReady === true").toBool(); }, 10000));
         host.messages.clear();
         desktop.urls.clear();
     }
@@ -76,25 +83,34 @@ private slots:
     {
         QDir::setCurrent(folder.path());
         qputenv("XDG_DATA_HOME", folder.filePath("data").toUtf8());
-        QFile js(QWEBCHANNEL_JS);
-        QVERIFY(js.open(QIODevice::ReadOnly));
-        server.servePage("/qwebchannel.js", js.readAll(), "application/javascript");
-        QFile loginPage(QFINDTESTDATA("data/login.html"));
-        QVERIFY(loginPage.open(QIODevice::ReadOnly));
-        server.servePage("/login.html", loginPage.readAll());
+        QFile jsFile(QWEBCHANNEL_JS);
+        QVERIFY(jsFile.open(QIODevice::ReadOnly));
+        const QByteArray js = jsFile.readAll();
+        server.servePage("/qwebchannel.js", js, "application/javascript");
+        QFile loginFile(QFINDTESTDATA("data/login.html"));
+        QVERIFY(loginFile.open(QIODevice::ReadOnly));
+        const QByteArray loginPage = loginFile.readAll();
+        server.servePage("/login.html", loginPage);
         server.servePage("/reg/step1.html", "<html><body>step one</body></html>");
         server.servePage("/popup.html", "<html><body>popup</body></html>");
-        server.servePage("/tp/wpaCall/getProtocol", R"({"code":0,"url":"tencent:\/\/message\/?uin=1&env=2"})",
+        server.servePage("/tp/wpaCall/getProtocol",
+                         R"({"code":0,"url":"tencent:\/\/message\/?uin=1&env=2"})",
                          "application/json");
-        server.server().Get("/hostile/tp/wpaCall/getProtocol", [](const httplib::Request &, httplib::Response &res) {
-            res.set_content("{\"url\":\"tencent:\\/\\/x\\\";window.pwned=1;\\\"env=3\"}", "application/json");
+        server.server().Get("/hostile/tp/wpaCall/getProtocol", [](const httplib::Request &,
+                                                                  httplib::Response &res) {
+            res.set_content("{\"url\":\"tencent:\\/\\/x\\\";window.pwned=1;\\\"env=3\"}",
+                            "application/json");
         });
-        server.server().Get("/stall/tp/wpaCall/getProtocol", [this](const httplib::Request &, httplib::Response &res) {
+        server.server().Get("/stall/tp/wpaCall/getProtocol", [this](const httplib::Request &,
+                                                                    httplib::Response &res) {
             for (int i = 0; i < 400 && !releaseStall; ++i)
                 std::this_thread::sleep_for(std::chrono::milliseconds(50));
             res.set_content(R"({"url":"tencent:\/\/late?env=9"})", "application/json");
         });
         QVERIFY(server.start());
+        other.servePage("/qwebchannel.js", js, "application/javascript");
+        other.servePage("/foreign.html", loginPage);
+        QVERIFY(other.start());
         {
             QSettings s("config.ini", QSettings::IniFormat);
             s.setValue("Sys/LoginUrl", server.url("/login.html").toString());
@@ -134,8 +150,8 @@ private slots:
     {
         backToLoginPage();
         call("logined", R"(["null|Acme", "demo", "42", "tok-1", "ignored", "1234"])");
-        QCOMPARE(host.messages, (QList<PluginHost::Message>{
-                                    {SetTrayToolTip, "Mervo客户端|-Acme|-demo"}}));
+        QCOMPARE(host.messages,
+                 (QList<PluginHost::Message>{{SetTrayToolTip, "Mervo客户端|-Acme|-demo"}}));
         QFile record(LoginRecord::path());
         QVERIFY(record.open(QIODevice::ReadOnly));
         const QJsonObject stored = QJsonDocument::fromJson(record.readAll()).object();
@@ -146,9 +162,9 @@ private slots:
         // quicklogin after logined only: the product name is known, the names are not.
         host.messages.clear();
         call("quicklogin", "[\"http://127.0.0.1/work\"]");
-        QCOMPARE(host.messages, (QList<PluginHost::Message>{
-                                    {OpenWorkspace, "http://127.0.0.1/work"},
-                                    {SetWindowTitle, "Mervo客户端"}}));
+        QCOMPARE(host.messages,
+                 (QList<PluginHost::Message>{{OpenWorkspace, "http://127.0.0.1/work"},
+                                             {SetWindowTitle, "Mervo客户端"}}));
     }
 
     void quickLoginOnLaterStart_curretUserThenGetTokenThenQuicklogin()
@@ -159,7 +175,8 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return host.count(ReloadView) >= 1; }, 10000));
         backToLoginPage();
 
-        const QJsonObject user = QJsonDocument::fromJson(call("curretUser").toString().toUtf8()).object();
+        const QJsonObject user =
+            QJsonDocument::fromJson(call("curretUser").toString().toUtf8()).object();
         QCOMPARE(user.keys(), (QStringList{"companyName", "productId", "userName"}));
         QCOMPARE(user.value("userName").toString(), QStringLiteral("demo"));
 
@@ -169,10 +186,10 @@ private slots:
         QCOMPARE(withToken.value("token").toString(), QStringLiteral("tok-9"));
 
         call("quicklogin", "[\"http://127.0.0.1/work2\"]");
-        QCOMPARE(host.messages, (QList<PluginHost::Message>{
-                                    {OpenWorkspace, "http://127.0.0.1/work2"},
-                                    {SetWindowTitle, "产品X"},
-                                    {SetTrayToolTip, "Mervo客户端|-Acme|-demo"}}));
+        QCOMPARE(host.messages,
+                 (QList<PluginHost::Message>{{OpenWorkspace, "http://127.0.0.1/work2"},
+                                             {SetWindowTitle, "产品X"},
+                                             {SetTrayToolTip, "Mervo客户端|-Acme|-demo"}}));
     }
 
     void identitySlots_answerFromTheSameSources()
@@ -198,14 +215,66 @@ private slots:
         QCOMPARE(host.messages, (QList<PluginHost::Message>{{SetWindowTitle, "标题"}}));
     }
 
-    void herfClick_opensServerPathsAndAbsoluteAddresses()
+    void herfClick_opensServerPathsAndWebAddresses_nothingElse()
     {
         backToLoginPage();
+        standIn.clear();
         call("herfClick", R"(["nothing-here"])");
         call("herfClick", R"(["/help/faq.html?a=1"])");
         call("herfClick", "[\"https://example.org/x/y\"]");
-        QCOMPARE(desktop.urls, (QList<QUrl>{server.url("/help/faq.html?a=1"),
-                                            QUrl("https://example.org/x/y")}));
+        // A path on the login server stays there, even one that looks like another host.
+        call("herfClick", "[\"//other.example/x\"]"); // (no raw string: moc reads // as a comment)
+        for (const char *refused :
+             {"file:///etc/passwd", "smb://server/share", "x-custom://run/now"})
+            call("herfClick", QString("[\"%1\"]").arg(refused));
+        QCOMPARE(
+            desktop.urls,
+            (QList<QUrl>{server.url("/help/faq.html?a=1"), QUrl("https://example.org/x/y"),
+                         QUrl(QString("http://%1//other.example/x").arg(server.authority()))}));
+        QTest::qWait(500);
+        QVERIFY(standIn.opened().isEmpty());
+    }
+
+    void foreignPage_reachedByLink_getsNoBridgeAnswers()
+    {
+        LoginRecord::save("产品", "Acme", "demo", "42", "tok-f", "1111");
+        QFile record(LoginRecord::path());
+        QVERIFY(record.open(QIODevice::ReadOnly));
+        const QByteArray before = record.readAll();
+        record.close();
+
+        backToLoginPage();
+        standIn.clear();
+        const QUrl foreign = other.url("/foreign.html");
+        WebTest::eval(page(), QString("var a = document.createElement('a'); a.href = '%1';"
+                                      "document.body.appendChild(a); a.click();")
+                                  .arg(foreign.toString()));
+        QVERIFY(WebTest::waitLoaded(view(), foreign));
+        QVERIFY(QTest::qWaitFor(
+            [&] { return WebTest::eval(page(), "window.bridgeReady === true").toBool(); }, 10000));
+        const LogWatch refused("^bridge call refused: http://" +
+                               QRegularExpression::escape(other.authority()) + " ");
+        const QStringList calls{R"(logined ["P|Evil", "mallory", "1", "t", "", "0000"])",
+                                "loginOut []",
+                                "quicklogin [\"http://evil.example/work\"]",
+                                "herfClick [\"https://evil.example/x\"]",
+                                R"(getToken ["1111"])",
+                                "curretUser []",
+                                "wi []",
+                                "deviceInfo []",
+                                R"(sendMsg [{"actionType": 1, "data": "evil"}])",
+                                "reload []"};
+        for (const QString &c : calls) {
+            const QString answer = call(c.section(' ', 0, 0), c.section(' ', 1)).toString();
+            QVERIFY2(answer.isEmpty() || answer == "<none>", qPrintable(c + " answered " + answer));
+        }
+        QCOMPARE(refused.count(), calls.size());
+        QVERIFY(host.messages.isEmpty());
+        QVERIFY(record.open(QIODevice::ReadOnly));
+        QCOMPARE(record.readAll(), before);
+        QTest::qWait(300);
+        QVERIFY(desktop.urls.isEmpty());
+        QVERIFY(standIn.opened().isEmpty());
     }
 
     void registrationTab_opensTitledSubWindow_mainHtmlOpensWorkspace()
@@ -216,14 +285,17 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return (frame = openSubWindow()) != nullptr; }, 10000));
         QCOMPARE(frame->windowTitle(), QStringLiteral("Mervo客户端"));
         QVERIFY(frame->isMaximized());
-        auto *subView = qobject_cast<QWebEngineView *>(static_cast<QMainWindow *>(frame)->centralWidget());
+        auto *subView =
+            qobject_cast<QWebEngineView *>(static_cast<QMainWindow *>(frame)->centralWidget());
         QVERIFY(subView);
         QVERIFY(WebTest::waitLoaded(subView, server.url("/reg/step1.html")));
 
         subView->page()->runJavaScript(
-            QString("location.href = '%1'").arg(server.url("/reg/main.html?company=Acme").toString()));
+            QString("location.href = '%1'")
+                .arg(server.url("/reg/main.html?company=Acme").toString()));
         QVERIFY(QTest::qWaitFor([&] { return host.count(OpenWorkspace) == 1; }, 10000));
-        QCOMPARE(host.texts(OpenWorkspace).first(), server.url("/reg/main.html?company=Acme").toString());
+        QCOMPARE(host.texts(OpenWorkspace).first(),
+                 server.url("/reg/main.html?company=Acme").toString());
         QVERIFY(QTest::qWaitFor([&] { return openSubWindow() == nullptr; }, 5000));
     }
 
@@ -254,19 +326,45 @@ private slots:
         QCOMPARE(desktop.urls.first().toString(), QStringLiteral("tencent://message/?uin=1&env=2"));
     }
 
-    void hostileProtocolAnswer_runsNoForeignScript()
+    void hostileProtocolAnswer_runsNoForeignScript_opensNothing()
     {
         backToLoginPage();
+        QTest::ignoreMessage(QtDebugMsg, "desktop hand-off refused: (malformed address)");
         WebTest::eval(page(), "fetch('/hostile/tp/wpaCall/getProtocol?id=1')");
-        QVERIFY(QTest::qWaitFor([&] { return !desktop.urls.isEmpty(); }, 10000));
-        QCOMPARE(desktop.urls.first().scheme(), QStringLiteral("tencent"));
-        QCOMPARE(WebTest::eval(page(), "typeof window.pwned").toString(), QStringLiteral("undefined"));
+        QTest::qWait(3000);
+        QVERIFY(desktop.urls.isEmpty());
+        QCOMPARE(WebTest::eval(page(), "typeof window.pwned").toString(),
+                 QStringLiteral("undefined"));
+    }
+
+    void logOutDuringStalledProtocolCall_endsTheFetch_andTheRegistrationWindow()
+    {
+        backToLoginPage();
+        WebTest::eval(page(), "document.getElementById('register').click()");
+        QPointer<QWidget> registration;
+        QVERIFY(
+            QTest::qWaitFor([&] { return (registration = openSubWindow()) != nullptr; }, 10000));
+        const LogWatch abandoned("^request protobufHttp abandoned");
+        releaseStall = false;
+        WebTest::eval(page(), "fetch('/stall/tp/wpaCall/getProtocol?id=2')");
+        QTest::qWait(500);
+        // The page bridge switches to the workspace: the host releases this module.
+        host.release();
+        QVERIFY(QTest::qWaitFor([&] { return abandoned.count() == 1; }, 5000));
+        QVERIFY(QTest::qWaitFor([&] { return registration.isNull(); }, 5000));
+        releaseStall = true;
+        QTest::qWait(500);
+        QVERIFY(desktop.urls.isEmpty());
+        QVERIFY(host.show());
+        backToLoginPage();
     }
 
     void stalledProtocolAnswer_isAbandonedAfterTheBound()
     {
+        releaseStall = false;
         backToLoginPage();
-        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^request protobufHttp gave up after 10000 ms"));
+        QTest::ignoreMessage(QtDebugMsg,
+                             QRegularExpression("^request protobufHttp gave up after 10000 ms"));
         QElapsedTimer clock;
         clock.start();
         WebTest::eval(page(), "fetch('/stall/tp/wpaCall/getProtocol?id=1'); window.after = 1");

@@ -1,0 +1,209 @@
+#include "workspacedownloads.h"
+
+#include "bridgeaccess.h"
+#include "desktophandoff.h"
+#include "downloadrules.h"
+#include "fileqdialog.h"
+#include "filesavewebbridge.h"
+#include "productwebengineview.h"
+#include "secondarywindows.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QMetaEnum>
+#include <QProgressBar>
+#include <QVBoxLayout>
+#include <QWebChannel>
+#include <QWebEngineDownloadItem>
+#include <QWebEngineProfile>
+#include <QWebEngineSettings>
+#include <QWebEngineView>
+
+WorkspaceDownloads::WorkspaceDownloads(ProductWebEngineView *mainView, QProgressBar *bar,
+                                       SecondaryWindows *windows)
+    : QObject(mainView)
+    , mainView(mainView)
+    , progressBar(bar)
+    , windows(windows)
+{}
+
+void WorkspaceDownloads::onDownloadRequested(QWebEngineDownloadItem *item)
+{
+    qDebug() << QMetaEnum::fromType<QWebEngineDownloadItem::DownloadState>().valueToKey(
+        item->state());
+    qDebug() << "start close per window";
+    windows->closeNewest();
+
+    // The engine resumes an interrupted download by asking again for the same item;
+    // the user already chose where it goes.
+    if (acceptedDownloads.contains(item->id())) {
+        watchDownload(item);
+        item->accept();
+        return;
+    }
+
+    const QString suggested = QDir(item->downloadDirectory()).filePath(item->downloadFileName());
+    const QString chosen =
+        QFileDialog::getSaveFileName(mainView, QStringLiteral("保存文件"), suggested,
+                                     DownloadRules::filterFor(item->downloadFileName()));
+    if (chosen.isEmpty())
+        return;
+
+    const QString folder = QFileInfo(chosen).absolutePath();
+    qDebug() << "dir parts" << folder.split(QLatin1Char(':'), Qt::KeepEmptyParts);
+    if (DownloadRules::isDriveRoot(folder)) {
+        QMessageBox box(QMessageBox::Information, QStringLiteral("Mervo"),
+                        QStringLiteral("请选择一个文件夹"), QMessageBox::Ok);
+        box.exec();
+        return;
+    }
+
+    watchDownload(item);
+    downloadDir = folder;
+    downloadFile = chosen;
+    completeShown = false;
+    item->setDownloadDirectory(folder);
+    item->setDownloadFileName(QFileInfo(chosen).fileName());
+    acceptedDownloads.insert(item->id());
+    item->accept();
+}
+
+void WorkspaceDownloads::watchDownload(QWebEngineDownloadItem *item)
+{
+    // A resumed download may come as a new item object; each is watched once.
+    if (item->property("mervoWatched").toBool())
+        return;
+    item->setProperty("mervoWatched", true);
+    connect(item, &QWebEngineDownloadItem::finished, this, [this, item] {
+        if (progressBar)
+            progressBar->setValue(0);
+        onDownloadFinished(item);
+    });
+    connect(item, &QWebEngineDownloadItem::stateChanged, this,
+            [this](QWebEngineDownloadItem::DownloadState state) {
+                if (state == QWebEngineDownloadItem::DownloadCancelled ||
+                    state == QWebEngineDownloadItem::DownloadInterrupted)
+                    closeDownloadPanel();
+            });
+    // A report that trails an interruption must not bring the closed panel back.
+    connect(item, &QWebEngineDownloadItem::downloadProgress, this,
+            [this, item](qint64 received, qint64 total) {
+                if (item->state() == QWebEngineDownloadItem::DownloadInProgress)
+                    onDownloadProgress(received, total);
+            });
+}
+
+void WorkspaceDownloads::onDownloadFinished(QWebEngineDownloadItem *item)
+{
+    if (item->state() != QWebEngineDownloadItem::DownloadCompleted)
+        return;
+    // What the download wrote may now be opened from the panel, and nothing else.
+    DesktopHandOff::allowDownloadedFile(
+        QDir(item->downloadDirectory()).filePath(item->downloadFileName()));
+    // Downloads of unknown size (and empty ones) never report received == total;
+    // their completion is only known here.
+    if (!completeShown) {
+        downloadPercent = 100;
+        if (!downloadWindow)
+            showDownloadPanel();
+        showDownloadComplete();
+    }
+}
+
+void WorkspaceDownloads::onDownloadProgress(qint64 received, qint64 total)
+{
+    downloadPercent = DownloadRules::percent(received, total);
+    if (!downloadWindow)
+        showDownloadPanel();
+    if (received == total) {
+        showDownloadComplete();
+        return;
+    }
+    if (downloadView)
+        downloadView->page()->runJavaScript(DownloadRules::progressScript(downloadPercent));
+}
+
+void WorkspaceDownloads::showDownloadPanel()
+{
+    closeDownloadPanel();
+    auto *panel = new FileQdialog;
+    auto *layout = new QVBoxLayout;
+    auto *view = new QWebEngineView(mainView);
+    auto *page = new QWebEnginePage(QWebEngineProfile::defaultProfile(), view);
+    auto *bridge = new FileSaveWebBridge(downloadDir, downloadFile, panel);
+    bridge->setAccess(BridgeAccess(page, TrustPolicy::resourcesOnly()));
+    connect(bridge, &FileSaveWebBridge::closed, this, &WorkspaceDownloads::closeDownloadPanel);
+
+    page->settings()->setAttribute(QWebEngineSettings::ShowScrollBars, false);
+    auto *channel = new QWebChannel(page);
+    bridge->setParent(channel);
+    channel->registerObject(QStringLiteral("file"), bridge);
+    page->setWebChannel(channel);
+    view->setPage(page);
+    view->load(QUrl(QStringLiteral("qrc:/download.html")));
+    view->setVisible(true);
+    view->setWindowOpacity(0.5);
+    connect(view, &QWebEngineView::loadFinished, this, [this, view](bool ok) {
+        if (!ok || view != downloadView)
+            return;
+        view->page()->runJavaScript(DownloadRules::progressScript(downloadPercent));
+        qDebug() << "file view loaded:" << downloadPercent;
+        if (downloadPercent == 100)
+            showDownloadComplete();
+    });
+    downloadView = view;
+    downloadWindow = panel;
+
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(view);
+    panel->setLayout(layout);
+    panel->setParent(mainView);
+    panel->setModal(false);
+    panel->setFixedSize(164, 164);
+    panel->setWindowFlags(Qt::FramelessWindowHint);
+    panel->setAttribute(Qt::WA_DeleteOnClose);
+    panel->setWindowOpacity(0.5);
+    panel->move(mainView->width() / 2 - 82, mainView->height() / 2 - 82);
+    panel->show();
+    panel->activateWindow();
+}
+
+void WorkspaceDownloads::showDownloadComplete()
+{
+    if (!downloadWindow || !downloadView)
+        return;
+    completeShown = true;
+    mainView->runInMainPage(QStringLiteral("$common.disableScreen(1000000);"));
+    downloadView->page()->runJavaScript(
+        DownloadRules::completionScript(QFileInfo(downloadFile).fileName()));
+    downloadWindow->setFixedSize(310, 166);
+    downloadWindow->move(mainView->width() / 2 - 155, mainView->height() / 2 - 83);
+    connect(downloadWindow.data(), &FileQdialog::keyRelease, this,
+            &WorkspaceDownloads::onPanelKeyRelease, Qt::UniqueConnection);
+    downloadWindow->activateWindow();
+}
+
+void WorkspaceDownloads::onPanelKeyRelease(QKeyEvent *event)
+{
+    qDebug() << event->key();
+    if (event->key() == Qt::Key_Escape)
+        closeDownloadPanel();
+}
+
+void WorkspaceDownloads::closeDownloadPanel()
+{
+    if (downloadWindow) {
+        if (downloadView) {
+            downloadView->page()->deleteLater();
+            downloadView->deleteLater();
+        }
+        downloadWindow->close();
+    }
+    downloadView = nullptr;
+    downloadWindow = nullptr;
+    mainView->runInMainPage(QStringLiteral("$common.enableScreen();"));
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QSet>
+#include <QString>
+
+class FileQdialog;
+class ProductWebEngineView;
+class QKeyEvent;
+class QProgressBar;
+class QWebEngineDownloadItem;
+class QWebEngineView;
+class SecondaryWindows;
+
+// Every download of the workspace: the save dialog, then a small panel over the
+// main view with a progress chart that turns into a completion box offering the
+// saved file and its folder.
+class WorkspaceDownloads final : public QObject
+{
+    Q_OBJECT
+
+public:
+    WorkspaceDownloads(ProductWebEngineView *mainView, QProgressBar *bar,
+                       SecondaryWindows *windows);
+
+    void onDownloadRequested(QWebEngineDownloadItem *item);
+    void onDownloadProgress(qint64 received, qint64 total);
+    void showDownloadPanel();
+    void showDownloadComplete();
+    void closeDownloadPanel();
+
+private:
+    void watchDownload(QWebEngineDownloadItem *item);
+    void onDownloadFinished(QWebEngineDownloadItem *item);
+    void onPanelKeyRelease(QKeyEvent *event);
+
+    ProductWebEngineView *mainView;
+    QPointer<QProgressBar> progressBar;
+    SecondaryWindows *windows;
+    QString downloadDir;
+    QString downloadFile;
+    QPointer<QWebEngineView> downloadView;
+    QPointer<FileQdialog> downloadWindow;
+    int downloadPercent = 0;
+    bool completeShown = false;
+    QSet<quint32> acceptedDownloads;
+};

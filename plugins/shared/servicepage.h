@@ -1,0 +1,33 @@
+#pragma once
+
+#include "trustpolicy.h"
+
+#include <QWebEnginePage>
+
+#include <memory>
+
+// A page of one of the modules' views. Navigations to schemes other than the web's
+// never reach a protocol handler directly: chat links and mail go through the
+// desktop hand-off, anything else is refused. Permissions come from the trust policy.
+class ServicePage : public QWebEnginePage
+{
+    Q_OBJECT
+
+public:
+    explicit ServicePage(std::shared_ptr<const TrustPolicy> policy, QObject *parent = nullptr);
+
+    const std::shared_ptr<const TrustPolicy> &trustPolicy() const { return m_policy; }
+
+protected:
+    bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame) final;
+
+    // http(s), qrc and the browser's own schemes: the page class's rules; all pass here.
+    virtual bool acceptWebNavigation(const QUrl &url, NavigationType type, bool isMainFrame);
+    // A navigation to another scheme went to the desktop hand-off (allowed or not).
+    virtual void navigationHandedOff(const QUrl &url) { Q_UNUSED(url); }
+
+private:
+    void onFeaturePermissionRequested(const QUrl &origin, Feature feature);
+
+    std::shared_ptr<const TrustPolicy> m_policy;
+};
