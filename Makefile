@@ -5,9 +5,10 @@ JOBS ?= $(shell nproc)
 APT_PACKAGES := cmake ninja-build g++ make pkg-config \
 	qtbase5-dev qtwebengine5-dev libqt5webchannel5-dev libqt5svg5-dev qttools5-dev-tools \
 	libcpp-httplib-dev libx11-dev \
-	xvfb xauth xdotool trayer fonts-wqy-microhei curl time
+	xvfb xauth xdotool trayer fonts-wqy-microhei curl time \
+	makeself desktop-file-utils
 
-.PHONY: deps build test demo clean
+.PHONY: deps build test demo package clean
 
 deps:
 	@missing="$$(for p in $(APT_PACKAGES); do \
@@ -28,6 +29,10 @@ build: deps
 
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+# build/packages/MervoSetup-<version>.run, the per-user installer.
+package: build
+	cmake --build $(BUILD_DIR) --target mervo_package
 
 demo: build
 	./demo/run-demo.sh $(BUILD_DIR)

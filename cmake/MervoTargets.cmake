@@ -1,5 +1,19 @@
 # Shared target settings and the test helper.
 
+# Release builds carry the hardening that Debian's dpkg-buildflags gives (with
+# hardening=+all): stack protector, fortified libc calls, full RELRO, PIE (the
+# project builds position-independent code throughout).
+function(mervo_hardening target)
+    if(MSVC)
+        return()
+    endif()
+    set(release "$<OR:$<CONFIG:Release>,$<CONFIG:RelWithDebInfo>,$<CONFIG:MinSizeRel>>")
+    target_compile_options(${target} PRIVATE
+        "$<${release}:-fstack-protector-strong;-Wformat;-Werror=format-security>")
+    target_compile_definitions(${target} PRIVATE "$<${release}:_FORTIFY_SOURCE=2>")
+    target_link_options(${target} PRIVATE "$<${release}:LINKER:-z,relro;LINKER:-z,now>")
+endfunction()
+
 # Compile settings every target of the project carries.
 function(mervo_target_defaults target)
     target_compile_definitions(${target} PRIVATE
@@ -7,6 +21,7 @@ function(mervo_target_defaults target)
     if(NOT MSVC)
         target_compile_options(${target} PRIVATE -Wall -Wextra)
     endif()
+    mervo_hardening(${target})
 endfunction()
 
 # Module plug-ins keep every C++ symbol to themselves: both plug-ins compile some

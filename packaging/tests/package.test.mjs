@@ -1,0 +1,191 @@
+// The built installer as a person and as the updater run it, in the temporary HOME and
+// XDG folders of the test, with the installed client against the demo service.
+import { test, before, after } from 'node:test';
+import assert from 'node:assert/strict';
+import { spawn, spawnSync } from 'node:child_process';
+import fs from 'node:fs';
+import net from 'node:net';
+import path from 'node:path';
+import { page, waitFor } from '../../tests/e2e/harness.mjs';
+
+const { HOME, XDG_DATA_HOME: DATA, XDG_CONFIG_HOME, XDG_CACHE_HOME, TMPDIR } = process.env;
+const VERSION = process.env.MERVO_VERSION;
+const PROGRAM = path.join(DATA, 'Mervo');
+const ENTRY = path.join(DATA, 'applications', 'mervo-client.desktop');
+const RECORD = path.join(DATA, 'MervoClient', 'login.secret');
+const SIZES = [16, 24, 32, 48, 64, 128, 256];
+const installer = path.join(process.env.MERVO_PACKAGE_DIR, `MervoSetup-${VERSION}.run`);
+
+const run = (file, args, { cwd = HOME, env = {}, input = '' } = {}) => {
+  const r = spawnSync(file, args, { cwd, input, encoding: 'utf8', env: { ...process.env, ...env } });
+  return { status: r.status, out: r.stdout + r.stderr };
+};
+const runOk = (file, args) => {
+  const r = run(file, args);
+  assert.equal(r.status, 0, r.out);
+};
+const ini = (file, key) =>
+  spawnSync(process.env.MERVO_INI, ['get', file, key], { encoding: 'utf8' }).stdout.trim();
+
+// Every file of the user's folders with its size and time, to see that nothing changed.
+function files(dirs = [HOME, DATA, XDG_CONFIG_HOME, XDG_CACHE_HOME]) {
+  const found = {};
+  const walk = (dir) => {
+    for (const e of fs.existsSync(dir) ? fs.readdirSync(dir, { withFileTypes: true }) : []) {
+      const p = path.join(dir, e.name);
+      if (e.isDirectory()) walk(p);
+      else found[p] = `${fs.statSync(p).size}@${fs.statSync(p).mtimeMs}`;
+    }
+  };
+  dirs.forEach(walk);
+  return found;
+}
+
+const freePort = () => new Promise((resolve) => {
+  const s = net.createServer().listen(0, '127.0.0.1', () => {
+    const { port } = s.address();
+    s.close(() => resolve(port));
+  });
+});
+
+// Clients started from the installed program folder, by this test or by the installer.
+const clientPids = () => fs.readdirSync('/proc').filter((p) => /^\d+$/.test(p)).filter((p) => {
+  try { return fs.readlinkSync(`/proc/${p}/exe`) === path.join(PROGRAM, 'MervoClient'); } catch { return false; }
+}).map(Number);
+const endClients = () => clientPids().forEach((pid) => process.kill(pid, 'SIGKILL'));
+
+let service;
+let serviceUrl;
+before(async () => {
+  const portFile = path.join(TMPDIR, 'demo-port');
+  service = spawn(process.env.MERVO_DEMO_SERVICE, ['--port-file', portFile, '--state',
+    path.join(TMPDIR, 'demo-state'), '--demo', process.env.MERVO_DEMO_DIR], { stdio: 'ignore' });
+  await waitFor('the demo service', () => fs.existsSync(portFile) && fs.readFileSync(portFile, 'utf8'));
+  serviceUrl = `http://127.0.0.1:${fs.readFileSync(portFile, 'utf8').trim()}`;
+});
+after(() => {
+  endClients();
+  service.kill();
+});
+
+test('make package leaves one installer; a corrupt one or a "no" changes nothing', () => {
+  assert.deepEqual(fs.readdirSync(process.env.MERVO_PACKAGE_DIR), [path.basename(installer)]);
+  const before = files();
+
+  const corrupt = path.join(TMPDIR, 'corrupt.run');
+  const bytes = fs.readFileSync(installer);
+  bytes[bytes.length - 1000] ^= 0x01;
+  fs.writeFileSync(corrupt, bytes, { mode: 0o755 });
+  const broken = run(corrupt, ['/SILENT']);
+  assert.notEqual(broken.status, 0);
+  assert.match(broken.out, /checksum/i);
+
+  const declined = run(installer, [], { input: 'n\n' });
+  assert.equal(declined.status, 1);
+  assert.match(declined.out, new RegExp(`into ${PROGRAM}\\.`));
+
+  assert.deepEqual(files(), before);
+});
+
+test('a silent install puts program, menu entry and icons in place; the client shows the login page', async () => {
+  const r = run(installer, ['/SILENT']);
+  assert.equal(r.status, 0, r.out);
+  for (const f of ['MervoClient', 'MervoUpgrade', 'signin_pl.so', 'ledger_pl.so'])
+    assert.ok(fs.existsSync(path.join(PROGRAM, f)), f);
+  assert.equal(ini(path.join(PROGRAM, 'config.ini'), 'Version'), VERSION);
+  assert.deepEqual(fs.readdirSync(DATA).filter((f) => f.startsWith('.')), []);
+  assert.deepEqual(clientPids(), [], 'a fresh install starts no client');
+
+  assert.equal(run('desktop-file-validate', [ENTRY]).status, 0);
+  const entry = fs.readFileSync(ENTRY, 'utf8');
+  assert.match(entry, /^Name=Mervo客户端$/m);
+  assert.ok(entry.includes(`\nExec="${PROGRAM}/MervoClient"\n`), entry);
+  const icon = entry.match(/^Icon=(.+)$/m)[1];
+  for (const size of SIZES) {
+    const png = fs.readFileSync(path.join(DATA, `icons/hicolor/${size}x${size}/apps/${icon}.png`));
+    assert.equal(png.readUInt32BE(16), size);
+  }
+
+  runOk(path.join(process.env.MERVO_DEMO_DIR, 'write-config.sh'), [path.join(PROGRAM, 'config.ini'), serviceUrl]);
+  const port = await freePort();
+  const child = spawn(path.join(PROGRAM, 'MervoClient'), [], {
+    cwd: HOME, stdio: 'ignore', env: { ...process.env, QTWEBENGINE_REMOTE_DEBUGGING: String(port) } });
+  try {
+    const login = await page({ port }, /\/login\/index\.html/);
+    await login.ready('#login');
+    await login.close();
+    // The menu entry groups the client's windows under it.
+    const wmClass = entry.match(/^StartupWMClass=(.+)$/m)[1];
+    assert.equal(run('xdotool', ['search', '--all', '--pid', String(child.pid), '--class', `^${wmClass}$`]).status, 0);
+  } finally {
+    child.kill('SIGKILL');
+  }
+});
+
+test('an upgrade in place keeps the user\'s keys and files, drops old program files, starts the client; a refused one starts the old client', async () => {
+  await waitFor('the first client to end', () => clientPids().length === 0);
+  const config = path.join(PROGRAM, 'config.ini');
+  // The installation keys the package carries win; the demo's stay where it carries none.
+  const carried = run(installer, ['--tar', 'xOf', './program/config.ini']).out;
+  const loginUrl = ini(config, 'LoginUrl');
+  const demoLogin = !/^LoginUrl=/m.test(carried);
+  const user = 'CloseAction=min\nMultiClient=1\nPID=0F8BFBFF000906EA\nHID=S3YJNX0K\nZoom=1.25\nCustom="a, b; c"\n';
+  const rest = fs.readFileSync(config, 'utf8').split('\n')
+    .filter((l) => !/^(Version|CloseAction|MultiClient|PID|HID|Zoom|Custom)=/.test(l)).join('\n');
+  fs.writeFileSync(config, rest.replace('[Sys]\n', `[Sys]\nVersion=1.0.0.5\n${user}`));
+  fs.writeFileSync(path.join(PROGRAM, 'notes.txt'), 'mine');
+  fs.writeFileSync(path.join(PROGRAM, 'retired_pl.so'), '');
+  fs.appendFileSync(path.join(PROGRAM, '.mervo-files'), 'retired_pl.so\n');
+
+  const before = files([PROGRAM]);
+
+  // The updater has ended the client: a refused upgrade starts the old one again.
+  // Here dpkg knows every package but the Qt WebEngine core library.
+  const fake = path.join(TMPDIR, 'fakebin');
+  fs.mkdirSync(fake);
+  fs.writeFileSync(path.join(fake, 'dpkg-query'),
+    '#!/bin/sh\nfor a; do [ "$a" = libqt5webenginecore5 ] && exit 1; done\nexec /usr/bin/dpkg-query "$@"\n',
+    { mode: 0o755 });
+  let port = await freePort();
+  const refused = run(installer, ['/SILENT'], { cwd: PROGRAM,
+    env: { PATH: `${fake}:${process.env.PATH}`, QTWEBENGINE_REMOTE_DEBUGGING: String(port) } });
+  assert.equal(refused.status, 1);
+  assert.match(refused.out, /apt install libqt5webenginecore5\n/);
+  assert.deepEqual(files([PROGRAM]), before);
+  await (await page({ port }, /./)).close();
+  endClients();
+  await waitFor('the old client to end', () => clientPids().length === 0);
+
+  port = await freePort();
+  const r = run(installer, ['/SILENT'], { cwd: PROGRAM, env: { QTWEBENGINE_REMOTE_DEBUGGING: String(port) } });
+  assert.equal(r.status, 0, r.out);
+  assert.equal(ini(config, 'Version'), VERSION);
+  const kept = { CloseAction: 'min', MultiClient: '1', PID: '0F8BFBFF000906EA', HID: 'S3YJNX0K',
+    Zoom: '1.25', Custom: 'a, b; c', ...(demoLogin && { LoginUrl: loginUrl }) };
+  for (const [key, value] of Object.entries(kept)) assert.equal(ini(config, key), value, key);
+  assert.equal(fs.readFileSync(path.join(PROGRAM, 'notes.txt'), 'utf8'), 'mine');
+  assert.ok(!fs.existsSync(path.join(PROGRAM, 'retired_pl.so')));
+  assert.deepEqual(fs.readdirSync(DATA).filter((f) => f.startsWith('.')), []);
+
+  const shown = await page({ port }, demoLogin ? /\/login\/index\.html/ : /./, 60000);
+  if (demoLogin) await shown.ready('#login');
+  await shown.close();
+  endClients();
+});
+
+test('uninstalling, even after a cut-short swap, leaves nothing of the product but the login record', async () => {
+  await waitFor('the clients to end', () => clientPids().length === 0);
+  fs.writeFileSync(RECORD, '{"companyName": "Acme"}', { mode: 0o600 });
+  fs.rmSync(path.join(PROGRAM, 'notes.txt'));
+  // As if a swap had been cut short: the installation aside, a half-staged copy.
+  fs.mkdirSync(path.join(DATA, '.Mervo.old.cut'));
+  fs.renameSync(PROGRAM, path.join(DATA, '.Mervo.old.cut', 'Mervo'));
+  fs.mkdirSync(path.join(DATA, '.Mervo.new.cut'));
+  const r = run(installer, ['/UNINSTALL', '/SILENT']);
+  assert.equal(r.status, 0, r.out);
+  // Mesa's and Qt's shader caches are shared by every GL program of the user.
+  const left = Object.keys(files()).filter((f) => !/\/(mesa_shader_cache|qtshadercache-[^/]*)\//.test(f));
+  assert.deepEqual(left, [RECORD]);
+  assert.deepEqual(fs.readdirSync(DATA).filter((f) => f.startsWith('.')), []);
+  assert.equal(fs.readFileSync(RECORD, 'utf8'), '{"companyName": "Acme"}');
+});
