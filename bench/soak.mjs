@@ -3,7 +3,7 @@
 // Run by soak.sh.
 import { execFileSync } from 'node:child_process';
 import { Road, page, waitFor } from '../tests/e2e/harness.mjs';
-import { rssKiB, treePssKiB } from './memory.mjs';
+import { rssKiB, treePids, treePssKiB } from './memory.mjs';
 
 const rounds = Number(process.env.ROUNDS || 200);
 const mib = (k) => (k / 1024).toFixed(1);
@@ -37,19 +37,21 @@ try {
   for (let r = 1; r <= rounds; ++r) {
     await round(client);
     if (r === 10 || r % 50 === 0 || r === rounds) {
-      await new Promise((res) => setTimeout(res, 1000)); // let deferred deletes run
-      const row = { r, rss: rssKiB(pid), pss: treePssKiB(pid), win: windows(pid) };
+      // Let deferred deletes run and the closed pages' renderers end.
+      await new Promise((res) => setTimeout(res, 3000));
+      const row = { r, rss: rssKiB(pid), pss: treePssKiB(pid), win: windows(pid),
+                    procs: treePids(pid).length };
       if (r === 10) base = row;
       rows.push(row);
-      console.error(`round ${r}: RSS ${mib(row.rss)} MiB, PSS ${mib(row.pss)} MiB, windows ${row.win}`);
+      console.error(`round ${r}: RSS ${mib(row.rss)} MiB, PSS ${mib(row.pss)} MiB, windows ${row.win}, processes ${row.procs}`);
     }
   }
   console.log(`Soak of ${rounds} rounds (login, report window, close, log-out), ${new Date().toISOString().slice(0, 10)}\n`);
-  console.log('| round | client RSS | tree PSS | growth since round 10 (RSS / PSS) | X windows |');
-  console.log('|---|---|---|---|---|');
+  console.log('| round | client RSS | tree PSS | growth since round 10 (RSS / PSS) | X windows | processes |');
+  console.log('|---|---|---|---|---|---|');
   for (const row of rows) {
     const growth = base ? `${mib(row.rss - base.rss)} / ${mib(row.pss - base.pss)} MiB` : '-';
-    console.log(`| ${row.r} | ${mib(row.rss)} MiB | ${mib(row.pss)} MiB | ${growth} | ${row.win} |`);
+    console.log(`| ${row.r} | ${mib(row.rss)} MiB | ${mib(row.pss)} MiB | ${growth} | ${row.win} | ${row.procs} |`);
   }
 } finally {
   await road.tearDown(false);

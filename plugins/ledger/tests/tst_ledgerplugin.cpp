@@ -320,9 +320,11 @@ private slots:
 
         QPointer<QMainWindow> third = openReportWindow();
         QVERIFY(third);
-        // Log-out: the workspace is released, and its windows with it.
+        // Log-out: the workspace is released, and its windows and progress bar with it.
+        QPointer<QProgressBar> bar = host.window()->findChild<QProgressBar *>();
+        QVERIFY(bar);
         host.release();
-        QVERIFY(QTest::qWaitFor([&] { return newer.isNull() && third.isNull(); }, 10000));
+        QVERIFY(QTest::qWaitFor([&] { return newer.isNull() && third.isNull() && bar.isNull(); }, 10000));
         QVERIFY(frames().isEmpty());
     }
 
