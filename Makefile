@@ -23,7 +23,8 @@ deps:
 	@[ node_modules/.package-lock.json -nt package-lock.json ] || npm ci --no-audit --no-fund --ignore-scripts
 
 build: deps
-	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DMERVO_BUILD_TESTS=ON -DMERVO_BUILD_DEMO=ON -DMERVO_BUILD_BENCH=ON
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
 test: build
