@@ -2,6 +2,7 @@
 #include "deviceidentity.h"
 #include "loginrecord.h"
 #include "pluginhost.h"
+#include "processkill.h"
 #include "testhttpserver.h"
 #include "urlrecorder.h"
 #include "webtesthelpers.h"
@@ -383,7 +384,7 @@ private slots:
             QVERIFY(pid > 0);
             if (crash == 3)
                 QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^page keeps crashing"));
-            ::kill(pid_t(pid), SIGKILL);
+            QVERIFY(ProcessKill::now(pid));
             if (crash < 3) {
                 QVERIFY(QTest::qWaitFor([&] { return page()->renderProcessPid() > 0 && page()->renderProcessPid() != pid; }, 10000));
                 QVERIFY(WebTest::waitLoaded(view(), workUrl()));
