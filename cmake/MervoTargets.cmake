@@ -49,6 +49,17 @@ function(mervo_windows_program target rc_in)
     endif()
 endfunction()
 
+# mervo_windows_syntax_check(target file...): sources with Windows code (the _win.cpp
+# files, which only Windows builds compile, or Windows branches). Other builds check
+# them with the mingw-w64 cross compiler, syntax only, with the include folders and
+# definitions of target (test windows_syntax).
+function(mervo_windows_syntax_check target)
+    foreach(f ${ARGN})
+        get_filename_component(abs ${f} ABSOLUTE)
+        set_property(GLOBAL APPEND PROPERTY MERVO_WINDOWS_SOURCES "${target}|${abs}")
+    endforeach()
+endfunction()
+
 set(MERVO_XVFB_WRAP ${CMAKE_SOURCE_DIR}/tests/support/xvfb-wrap.sh)
 
 # mervo_add_test(name SOURCES ... [LIBS ...] [LABELS ...] [ARGS ...] [TIMEOUT s])
