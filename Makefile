@@ -6,7 +6,7 @@ APT_PACKAGES := cmake ninja-build g++ make pkg-config \
 	qtbase5-dev qtwebengine5-dev libqt5webchannel5-dev libqt5svg5-dev qttools5-dev-tools \
 	libcpp-httplib-dev libx11-dev \
 	xvfb xauth xdotool trayer fonts-wqy-microhei curl time \
-	makeself desktop-file-utils
+	makeself desktop-file-utils g++-mingw-w64-x86-64
 
 .PHONY: deps build test demo package clean
 
@@ -24,7 +24,8 @@ deps:
 	@[ node_modules/.package-lock.json -nt package-lock.json ] || npm ci --no-audit --no-fund --ignore-scripts
 
 build: deps
-	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DMERVO_BUILD_TESTS=ON -DMERVO_BUILD_DEMO=ON -DMERVO_BUILD_BENCH=ON
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
 test: build

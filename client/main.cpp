@@ -58,9 +58,7 @@ int main(int argc, char *argv[])
 
     auto updater = std::make_unique<QProcess>();
     updater->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    updater->start(UpdaterLaunch::programPath(),
-                   UpdaterLaunch::arguments(QString::fromLocal8Bit(argv[0])),
-                   QIODevice::ReadWrite);
+    updater->start(UpdaterLaunch::programPath(), UpdaterLaunch::arguments(), QIODevice::ReadWrite);
     updater->waitForFinished(120000);
 
     auto window = std::make_unique<MainWindow>();

@@ -14,11 +14,13 @@ class SingleInstance final : public QObject
 public:
     explicit SingleInstance(const QString &key, QObject *parent = nullptr);
 
-    // Whether another instance accepts connections on the key (waits up to 30 s).
+    // Whether another instance accepts connections on the key (waits up to 30 s). On
+    // Windows it first lets that instance take the foreground.
     bool isRunning();
 
     // Starts listening. A name held by a live instance is never taken over; a
     // socket left behind by a crashed instance is removed and the name reused.
+    // Starts racing each other are serialised across processes, so exactly one wins.
     // Fails when the name cannot be had; see lostToRunningInstance().
     bool listen();
 

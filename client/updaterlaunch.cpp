@@ -3,6 +3,7 @@
 #include "loginrecordlocation.h"
 #include "programcontrol.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
 #include <QFile>
@@ -19,9 +20,10 @@ QString programPath()
     return QDir::current().filePath(ProgramControl::executableName(QStringLiteral("MervoUpgrade")));
 }
 
-QStringList arguments(const QString &clientProgramPath)
+QStringList arguments()
 {
-    QStringList list{QStringLiteral("-m ") + QFileInfo(clientProgramPath).fileName()};
+    const QString program = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+    QStringList list{QStringLiteral("-m ") + program};
     appendLoginArguments(list);
     return list;
 }

@@ -9,8 +9,9 @@ namespace UpdaterLaunch {
 // Path of the updater executable in the program folder (the current directory).
 QString programPath();
 
-// "-m <client file name>", then the login arguments; each a single argument.
-QStringList arguments(const QString &clientProgramPath);
+// "-m <file name of the running client>", then the login arguments; each a single
+// argument. The name is the executable's own, whatever the command line said.
+QStringList arguments();
 
 // Appends "-c <companyName>" and "-p <productId>" from the local login record,
 // when the record is a JSON object holding those members.

@@ -14,12 +14,18 @@ function(mervo_hardening target)
     target_link_options(${target} PRIVATE "$<${release}:LINKER:-z,relro;LINKER:-z,now>")
 endfunction()
 
-# Compile settings every target of the project carries.
+# Compile settings every target of the project carries. MSVC reads sources without a
+# byte-order mark in the system code page; ours are UTF-8 (the Chinese texts).
 function(mervo_target_defaults target)
     target_compile_definitions(${target} PRIVATE
         QT_DISABLE_DEPRECATED_BEFORE=0x050F00 QT_NO_FOREACH)
-    if(NOT MSVC)
-        target_compile_options(${target} PRIVATE -Wall -Wextra)
+    if(MSVC)
+        target_compile_options(${target} PRIVATE "$<$<COMPILE_LANGUAGE:CXX>:/utf-8;/W3>")
+    else()
+        target_compile_options(${target} PRIVATE "$<$<COMPILE_LANGUAGE:CXX>:-Wall;-Wextra>")
+    endif()
+    if(WIN32)
+        target_compile_definitions(${target} PRIVATE NOMINMAX)
     endif()
     mervo_hardening(${target})
 endfunction()
@@ -37,6 +43,36 @@ function(mervo_deliverable target)
     set_target_properties(${target} PROPERTIES
         RUNTIME_OUTPUT_DIRECTORY ${MERVO_BIN_DIR}
         LIBRARY_OUTPUT_DIRECTORY ${MERVO_BIN_DIR})
+endfunction()
+
+# mervo_windows_program(target rc.in): on Windows, a GUI-subsystem program with the icon,
+# version and manifest of its resource script. The script embeds the manifest, so the
+# MSVC linker must not add one of its own (a duplicate resource, or a manifest without
+# the common-controls dependency). Elsewhere the script is only checked (windows_syntax).
+function(mervo_windows_program target rc_in)
+    get_filename_component(name ${rc_in} NAME_WE)
+    set(rc ${CMAKE_CURRENT_BINARY_DIR}/${name}.rc)
+    configure_file(${rc_in} ${rc} @ONLY)
+    if(NOT WIN32)
+        set_property(GLOBAL APPEND PROPERTY MERVO_WINDOWS_RESOURCES ${rc})
+        return()
+    endif()
+    target_sources(${target} PRIVATE ${rc})
+    set_target_properties(${target} PROPERTIES WIN32_EXECUTABLE ON)
+    if(MSVC)
+        target_link_options(${target} PRIVATE /MANIFEST:NO)
+    endif()
+endfunction()
+
+# mervo_windows_syntax_check(target file...): sources with Windows code (the _win.cpp
+# files, which only Windows builds compile, or Windows branches). Other builds check
+# them with the mingw-w64 cross compiler, syntax only, with the include folders and
+# definitions of target (test windows_syntax).
+function(mervo_windows_syntax_check target)
+    foreach(f ${ARGN})
+        get_filename_component(abs ${f} ABSOLUTE)
+        set_property(GLOBAL APPEND PROPERTY MERVO_WINDOWS_SOURCES "${target}|${abs}")
+    endforeach()
 endfunction()
 
 set(MERVO_XVFB_WRAP ${CMAKE_SOURCE_DIR}/tests/support/xvfb-wrap.sh)

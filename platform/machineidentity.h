@@ -4,8 +4,9 @@
 #include <QStringList>
 
 // Raw identifier sources of this computer. Callers cache and combine them; these
-// functions only read what the operating system offers and may block briefly
-// (on Windows they run wmic, bounded by 30 s to start and 30 s to finish).
+// functions only read what the operating system offers and may block briefly (on
+// Windows they run wmic first, bounded by 30 s to start and 30 s to finish, and read
+// the processor, the drives and the firmware themselves where wmic gives nothing).
 namespace MachineIdentity {
 
 // Processor id text; empty when it cannot be read.

@@ -67,12 +67,12 @@ QString ProgramFolder::config(const QString &key) const
     return settings.value(key).toString();
 }
 
-QProcess *ProgramFolder::startClient(QObject *parent)
+QProcess *ProgramFolder::startClient(QObject *parent, const QString &program)
 {
     auto *process = new QProcess(parent);
     process->setProcessChannelMode(QProcess::MergedChannels);
     process->setStandardOutputFile(filePath(QStringLiteral("client.log")), QIODevice::Append);
     process->setWorkingDirectory(QDir::tempPath());
-    process->start(filePath(QStringLiteral("MervoClient")), QStringList());
+    process->start(filePath(program), QStringList());
     return process;
 }

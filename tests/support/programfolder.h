@@ -26,8 +26,9 @@ public:
     void setConfig(const QString &key, const QString &value);
     QString config(const QString &key) const;
 
-    // Starts the client with output merged into a log kept in the folder.
-    QProcess *startClient(QObject *parent);
+    // Starts the client (or program, a file of the folder) with output merged into a
+    // log kept in the folder.
+    QProcess *startClient(QObject *parent, const QString &program = QStringLiteral("MervoClient"));
 
 private:
     QTemporaryDir m_dir;

@@ -4,6 +4,7 @@
 #include "loginrecord.h"
 #include "logwatch.h"
 #include "pluginhost.h"
+#include "processkill.h"
 #include "testhttpserver.h"
 #include "urlrecorder.h"
 #include "webtesthelpers.h"
@@ -528,7 +529,7 @@ private slots:
             QVERIFY(pid > 0);
             if (crash == 3)
                 QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^page keeps crashing"));
-            ::kill(pid_t(pid), SIGKILL);
+            QVERIFY(ProcessKill::now(pid));
             if (crash < 3) {
                 QVERIFY(QTest::qWaitFor(
                     [&] {

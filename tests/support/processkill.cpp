@@ -1,0 +1,26 @@
+#include "processkill.h"
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
+#include <csignal>
+#include <sys/types.h>
+#endif
+
+namespace ProcessKill {
+
+bool now(qint64 pid)
+{
+#ifdef Q_OS_WIN
+    const HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, DWORD(pid));
+    if (!process)
+        return false;
+    const bool ended = TerminateProcess(process, 1) != FALSE;
+    CloseHandle(process);
+    return ended;
+#else
+    return ::kill(pid_t(pid), SIGKILL) == 0;
+#endif
+}
+
+} // namespace ProcessKill
