@@ -72,7 +72,9 @@ QString InstallerDownloader::answerProblem(const UpdateCheck::Answer &answer,
     static const QRegularExpression hex(QStringLiteral("^[0-9a-fA-F]{64}$"));
     if (!answer.sha256.isEmpty() && !hex.match(answer.sha256).hasMatch())
         return QStringLiteral("checksum is no SHA-256: ") + answer.sha256;
-    expectedSha256 = answer.sha256.toLower();
+    // A signature already binds the bytes; the checksum is for services that do not sign.
+    if (!signature)
+        expectedSha256 = answer.sha256.toLower();
     if (signature) {
         if (signature->keyCount() == 0)
             return QStringLiteral("this updater holds no key to check signatures with");
