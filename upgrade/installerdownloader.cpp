@@ -104,7 +104,8 @@ bool InstallerDownloader::startDownload(const UpdateCheck::Answer &answer,
     }
     reply = manager.get(QNetworkRequest(url));
     // Back-pressure: the transfer waits for the file instead of piling up in memory.
-    reply->setReadBufferSize(1 << 20);
+    reply->setReadBufferSize(ChunkSize);
+    chunk.resize(ChunkSize);
     connect(reply, &QNetworkReply::finished, this, &InstallerDownloader::install);
     connect(reply, &QNetworkReply::readyRead, this, &InstallerDownloader::httpReadyRead);
 
@@ -120,14 +121,17 @@ void InstallerDownloader::httpReadyRead()
 {
     if (!file || !file->isOpen())
         return;
-    const QByteArray data = reply->readAll();
-    if (!expectedSha256.isEmpty())
-        hash.addData(data);
-    if (signature)
-        signature->addData(data.constData(), data.size());
-    if (file->write(data) != data.size())
-        writeFailed = true;
-    written += data.size();
+    // One buffer for the whole download: no allocation (and page faults) per chunk.
+    qint64 size;
+    while ((size = reply->read(chunk.data(), chunk.size())) > 0) {
+        if (!expectedSha256.isEmpty())
+            hash.addData(chunk.constData(), int(size));
+        if (signature)
+            signature->addData(chunk.constData(), size);
+        if (file->write(chunk.constData(), size) != size)
+            writeFailed = true;
+        written += size;
+    }
 }
 
 QString InstallerDownloader::downloadProblem()

@@ -38,6 +38,8 @@ public:
 
     // Gives up when no data arrives for this long.
     static const int StallTimeoutMs = 30000;
+    // Data waiting in memory at most (the transfer pauses until it is written).
+    static const int ChunkSize = 1 << 20;
 
 private slots:
     void httpReadyRead();
@@ -61,6 +63,7 @@ private:
     QNetworkAccessManager manager;
     QNetworkReply *reply = nullptr;
     std::unique_ptr<QTemporaryFile> file;
+    QByteArray chunk;
     QCryptographicHash hash{QCryptographicHash::Sha256};
     qint64 written = 0;
     bool writeFailed = false;

@@ -11,6 +11,10 @@
 
 int main(int argc, char *argv[])
 {
+    // The progress pop-up needs no OpenGL; on X11 Qt would otherwise load it (with
+    // Mesa's LLVM-based renderer that alone is 50 MiB of resident memory).
+    if (!qEnvironmentVariableIsSet("QT_XCB_GL_INTEGRATION"))
+        qputenv("QT_XCB_GL_INTEGRATION", "none");
     QApplication app(argc, argv);
     QApplication::setApplicationVersion(QStringLiteral("1.0.0.5"));
     QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
