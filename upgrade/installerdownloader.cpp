@@ -18,7 +18,6 @@
 InstallerDownloader::InstallerDownloader(const QString &mainProgram, const QStringList &keys,
                                          bool unsignedAccepted)
     : mainProgram(mainProgram)
-    , unsignedAccepted(unsignedAccepted)
 {
     if (!unsignedAccepted)
         signature = std::make_unique<SignatureCheck>(keys);
@@ -72,15 +71,14 @@ QString InstallerDownloader::answerProblem(const UpdateCheck::Answer &answer,
     static const QRegularExpression hex(QStringLiteral("^[0-9a-fA-F]{64}$"));
     if (!answer.sha256.isEmpty() && !hex.match(answer.sha256).hasMatch())
         return QStringLiteral("checksum is no SHA-256: ") + answer.sha256;
-    // A signature already binds the bytes; the checksum is for services that do not sign.
-    if (!signature)
+    if (!signature) {
+        // The checksum only counts where nothing is signed: a signature binds the bytes.
         expectedSha256 = answer.sha256.toLower();
-    if (signature) {
-        if (signature->keyCount() == 0)
-            return QStringLiteral("this updater holds no key to check signatures with");
-        return signature->checkAnswer(answer.signature, answer.installerName, installedVersion);
+        return QString();
     }
-    return QString();
+    if (signature->keyCount() == 0)
+        return QStringLiteral("this updater holds no key to check signatures with");
+    return signature->checkAnswer(answer.signature, answer.installerName, installedVersion);
 }
 
 bool InstallerDownloader::startDownload(const UpdateCheck::Answer &answer,
@@ -158,6 +156,11 @@ QString InstallerDownloader::downloadProblem()
         if (actual != expectedSha256)
             return QStringLiteral("SHA-256 %1 instead of %2").arg(actual, expectedSha256);
     }
+    return QString();
+}
+
+QString InstallerDownloader::putInPlace()
+{
     if (!file->setPermissions(file->permissions() | QFileDevice::ExeOwner | QFileDevice::ExeUser))
         return QStringLiteral("the file cannot be made executable: ") + file->errorString();
     // Whatever lies at the final name (an older download, a planted link) is removed,
@@ -175,7 +178,9 @@ void InstallerDownloader::install()
     if (!file)
         return;
     httpReadyRead(); // whatever is still buffered
-    const QString problem = downloadProblem();
+    QString problem = downloadProblem();
+    if (problem.isEmpty())
+        problem = putInPlace();
     file.reset(); // removes the download unless it was put in place
     reply->deleteLater();
     reply = nullptr;

@@ -49,6 +49,7 @@ private:
     QString answerProblem(const UpdateCheck::Answer &answer, const QString &installedVersion,
                           const QString &checkUrl);
     QString downloadProblem();
+    QString putInPlace();
     void startInstaller();
     static void refuse(const QString &reason);
     [[noreturn]] static void endProcess();
@@ -57,7 +58,6 @@ private:
     QString mainProgram;
     QString finalPath;
     QString expectedSha256;
-    bool unsignedAccepted;
     std::unique_ptr<SignatureCheck> signature;
     QPointer<ProgressDialog> progressDialog;
     QNetworkAccessManager manager;
