@@ -417,7 +417,8 @@ private slots:
         QTest::newRow("another key")
             << Signed << "/installer.sh" << name << sign(installer, name, "1.0.0.11", "other")
             << "signed by unknown key";
-        QTest::newRow("product keys only")
+        if (!MERVO_PRODUCT_UNSIGNED) // the program that ships trusts none of the test keys
+            QTest::newRow("product keys only")
             << Product << "/installer.sh" << name << good << "signed by unknown key";
         QTest::newRow("tampered file") << Signed << "/tampered.sh" << name << good
                                        << "the signature does not match the downloaded file";
