@@ -21,7 +21,7 @@ mkdir -p "$work/demo" "$work/bin" "$work/sign"
 time_ms() { local t0; t0=$(now_ms); "$@" >/dev/null 2>&1 || true; echo $(( $(now_ms) - t0 )); }
 
 # Peak PSS in KiB of the processes below PID (not PID itself), sampled until PID
-# ends; into FILE. Only shell built-ins in the loop, to disturb the run little.
+# ends; into FILE. Shell built-ins (and sleep) only, to disturb the run little.
 pss_peak() {
     local pid=$1 file=$2 peak=0 sum p key value _ queue kids
     while kill -0 "$pid" 2>/dev/null; do

@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QRegularExpression>
 
+#include <algorithm>
+
 #include <sodium.h>
 
 struct SignatureCheck::HashState
