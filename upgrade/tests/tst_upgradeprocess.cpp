@@ -411,6 +411,11 @@ private slots:
         QJsonObject none;
         QJsonObject tamperedComment = good;
         tamperedComment["signature"] = good["signature"].toString().replace("1.0.0.11", "1.0.0.12");
+        // Signed with minisign's own trusted comment, which binds no version.
+        const QString plain = scratch.filePath("sign/" + name);
+        QProcess::execute("minisign", {"-S", "-s", MERVO_TEST_KEYS "/first.key", "-m", plain, "-x",
+                                       plain + ".plain"});
+        const QJsonObject unbound{{"signature", QString::fromUtf8(contentOf(plain + ".plain"))}};
 
         QTest::newRow("no signature")
             << Signed << "/installer.sh" << name << none << "the answer carries no signature";
@@ -424,6 +429,8 @@ private slots:
                                        << "the signature does not match the downloaded file";
         QTest::newRow("tampered comment") << Signed << "/installer.sh" << name << tamperedComment
                                           << "the trusted comment does not match its signature";
+        QTest::newRow("no version bound") << Signed << "/installer.sh" << name << unbound
+                                          << "the trusted comment names no file and version";
         QTest::newRow("other file name")
             << Signed << "/installer.sh" << name << sign(installer, "Other.sh", "1.0.0.11")
             << "signed for file Other.sh, not Setup.sh";
