@@ -2,22 +2,25 @@
 
 #include "programcontrol.h"
 #include "progressdialog.h"
+#include "signaturecheck.h"
 
-#include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QTemporaryFile>
 
 #include <cstdlib>
 
-InstallerDownloader::InstallerDownloader(const QString &mainProgram)
+InstallerDownloader::InstallerDownloader(const QString &mainProgram, const QStringList &keys,
+                                         bool unsignedAccepted)
     : mainProgram(mainProgram)
 {
+    if (!unsignedAccepted)
+        signature = std::make_unique<SignatureCheck>(keys);
     manager.setTransferTimeout(StallTimeoutMs);
     // Ordinary CDN redirects are followed, but never from HTTPS down to HTTP.
     manager.setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
@@ -25,39 +28,82 @@ InstallerDownloader::InstallerDownloader(const QString &mainProgram)
 
 InstallerDownloader::~InstallerDownloader() = default;
 
-bool InstallerDownloader::isPlainFileName(const QString &name)
+QString InstallerDownloader::fileNameProblem(const QString &name)
 {
-    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..")
-        && !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\'))
-        && !name.contains(QLatin1Char(':'));
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+        return QStringLiteral("no file name");
+    static const QRegularExpression forbidden(QStringLiteral("[<>:\"|?*/\\\\\\x00-\\x1f]"));
+    if (forbidden.match(name).hasMatch())
+        return QStringLiteral("a folder separator, control or reserved character");
+    if (name.endsWith(QLatin1Char('.')) || name.endsWith(QLatin1Char(' ')))
+        return QStringLiteral("a trailing dot or blank");
+    // Windows keeps these names for devices, whatever extension follows.
+    static const QRegularExpression device(
+        QStringLiteral(
+            "^(CON|PRN|AUX|NUL|COM[0-9\\x{b9}\\x{b2}\\x{b3}]|LPT[0-9\\x{b9}\\x{b2}\\x{b3}])"
+            " *(\\..*)?$"),
+        QRegularExpression::CaseInsensitiveOption);
+    if (device.match(name).hasMatch())
+        return QStringLiteral("a device name");
+    return QString();
 }
 
-bool InstallerDownloader::startDownload(const QString &urlText, const QString &installerName,
-                                        const QString &sha256)
+void InstallerDownloader::refuse(const QString &reason)
 {
-    if (!isPlainFileName(installerName)) {
-        qDebug() << "installer name refused, nothing downloaded:" << installerName;
-        return false;
-    }
-    static const QRegularExpression hex(QStringLiteral("^[0-9a-fA-F]{64}$"));
-    if (!sha256.isEmpty() && !hex.match(sha256).hasMatch()) {
-        qDebug() << "installer checksum is no SHA-256, nothing downloaded:" << sha256;
-        return false;
-    }
-    expectedSha256 = sha256.toLower();
+    qDebug().noquote() << "installer refused:" << reason;
+}
 
-    const QString path =
-        QDir(QStandardPaths::writableLocation(QStandardPaths::TempLocation)).filePath(installerName);
-    file = std::make_unique<QFile>(path);
-    if (!file->open(QIODevice::WriteOnly)) {
-        qDebug() << "installer file cannot be written:" << path << file->errorString();
+QString InstallerDownloader::answerProblem(const UpdateCheck::Answer &answer,
+                                           const QString &installedVersion, const QString &checkUrl)
+{
+    const QString nameProblem = fileNameProblem(answer.installerName);
+    if (!nameProblem.isEmpty())
+        return QStringLiteral("installer name \"%1\" has %2")
+            .arg(answer.installerName, nameProblem);
+    url = QUrl(answer.url, QUrl::TolerantMode);
+    const QString scheme = url.scheme();
+    if ((scheme != QLatin1String("http") && scheme != QLatin1String("https")) ||
+        url.host().isEmpty())
+        return QStringLiteral("download address is no http or https address: ") + answer.url;
+    if (QUrl(checkUrl, QUrl::TolerantMode).scheme() == QLatin1String("https") &&
+        scheme != QLatin1String("https"))
+        return QStringLiteral("the check was https, the download is not: ") + answer.url;
+    static const QRegularExpression hex(QStringLiteral("^[0-9a-fA-F]{64}$"));
+    if (!answer.sha256.isEmpty() && !hex.match(answer.sha256).hasMatch())
+        return QStringLiteral("checksum is no SHA-256: ") + answer.sha256;
+    if (!signature) {
+        // The checksum only counts where nothing is signed: a signature binds the bytes.
+        expectedSha256 = answer.sha256.toLower();
+        return QString();
+    }
+    if (signature->keyCount() == 0)
+        return QStringLiteral("this updater holds no key to check signatures with");
+    return signature->checkAnswer(answer.signature, answer.installerName, installedVersion);
+}
+
+bool InstallerDownloader::startDownload(const UpdateCheck::Answer &answer,
+                                        const QString &installedVersion, const QString &checkUrl)
+{
+    const QString problem = answerProblem(answer, installedVersion, checkUrl);
+    if (!problem.isEmpty()) {
+        refuse(problem);
+        return false;
+    }
+    // A fresh file of our own: nothing at the final name is followed, emptied or
+    // replaced before the download has passed every check.
+    const QDir temp(QStandardPaths::writableLocation(QStandardPaths::TempLocation));
+    finalPath = temp.filePath(answer.installerName);
+    file = std::make_unique<QTemporaryFile>(finalPath + QStringLiteral(".part-XXXXXX"));
+    if (!file->open()) {
+        refuse(QStringLiteral("no file can be created in %1: %2")
+                   .arg(temp.path(), file->errorString()));
         file.reset();
         return false;
     }
-    url = QUrl(urlText, QUrl::TolerantMode);
     reply = manager.get(QNetworkRequest(url));
     // Back-pressure: the transfer waits for the file instead of piling up in memory.
-    reply->setReadBufferSize(1 << 20);
+    reply->setReadBufferSize(ChunkSize);
+    chunk.resize(ChunkSize);
     connect(reply, &QNetworkReply::finished, this, &InstallerDownloader::install);
     connect(reply, &QNetworkReply::readyRead, this, &InstallerDownloader::httpReadyRead);
 
@@ -73,26 +119,38 @@ void InstallerDownloader::httpReadyRead()
 {
     if (!file || !file->isOpen())
         return;
-    const QByteArray data = reply->readAll();
-    if (!expectedSha256.isEmpty())
-        hash.addData(data);
-    if (file->write(data) != data.size())
-        writeFailed = true;
-    written += data.size();
+    // One buffer for the whole download: no allocation (and page faults) per chunk.
+    qint64 size;
+    while ((size = reply->read(chunk.data(), chunk.size())) > 0) {
+        if (!expectedSha256.isEmpty())
+            hash.addData(chunk.constData(), int(size));
+        if (signature)
+            signature->addData(chunk.constData(), size);
+        if (file->write(chunk.constData(), size) != size)
+            writeFailed = true;
+        written += size;
+    }
 }
 
-QString InstallerDownloader::failureReason()
+QString InstallerDownloader::downloadProblem()
 {
     if (reply->error() != QNetworkReply::NoError)
-        return reply->errorString();
+        return QStringLiteral("download failed: ") + reply->errorString();
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (status < 200 || status > 299)
-        return QStringLiteral("HTTP status %1").arg(status);
+        return QStringLiteral("download answered HTTP status %1").arg(status);
     const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
     if (length.isValid() && length.toLongLong() != written)
         return QStringLiteral("received %1 of %2 bytes").arg(written).arg(length.toLongLong());
+    if (!length.isValid() && !signature && expectedSha256.isEmpty())
+        return QStringLiteral("download of unknown length with neither signature nor checksum");
     if (writeFailed || !file->flush())
         return QStringLiteral("writing the file failed: ") + file->errorString();
+    if (signature) {
+        const QString problem = signature->checkFile(file->fileName());
+        if (!problem.isEmpty())
+            return problem;
+    }
     if (!expectedSha256.isEmpty()) {
         const QString actual = QString::fromLatin1(hash.result().toHex());
         if (actual != expectedSha256)
@@ -101,29 +159,50 @@ QString InstallerDownloader::failureReason()
     return QString();
 }
 
+QString InstallerDownloader::putInPlace()
+{
+    if (!file->setPermissions(file->permissions() | QFileDevice::ExeOwner | QFileDevice::ExeUser))
+        return QStringLiteral("the file cannot be made executable: ") + file->errorString();
+    // Whatever lies at the final name (an older download, a planted link) is removed,
+    // never followed; the rename itself replaces nothing.
+    QFile::remove(finalPath);
+    if (!file->rename(finalPath))
+        return QStringLiteral("the file cannot be put in place as %1: %2")
+            .arg(finalPath, file->errorString());
+    file->setAutoRemove(false);
+    return QString();
+}
+
 void InstallerDownloader::install()
 {
     if (!file)
         return;
     httpReadyRead(); // whatever is still buffered
-    const QString reason = failureReason();
-    const QString name = QFileInfo(*file).absoluteFilePath();
-    file->close();
-    file.reset();
+    QString problem = downloadProblem();
+    if (problem.isEmpty())
+        problem = putInPlace();
+    file.reset(); // removes the download unless it was put in place
     reply->deleteLater();
     reply = nullptr;
+    if (!problem.isEmpty())
+        refuse(problem);
+    else
+        startInstaller();
+    endProcess();
+}
 
-    if (!reason.isEmpty()) {
-        qDebug() << "installer download failed, nothing installed:" << reason;
-        QFile::remove(name);
-        endProcess();
-        return;
-    }
+void InstallerDownloader::startInstaller()
+{
     if (!mainProgram.isEmpty())
         ProgramControl::endProgramByImageName(mainProgram);
-    const bool started = ProgramControl::startDetached(name, {QStringLiteral("/SILENT")});
-    qDebug() << "installer started:" << name << started;
-    endProcess();
+    const bool started = ProgramControl::startDetached(finalPath, {QStringLiteral("/SILENT")});
+    qDebug() << "installer started:" << finalPath << started;
+    if (started || mainProgram.isEmpty())
+        return;
+    // The client was ended for nothing: bring it back rather than leave the user without.
+    const QString client = QDir::current().filePath(mainProgram);
+    qDebug() << "installer did not start, client started again:" << client
+             << ProgramControl::startDetached(client, {});
 }
 
 void InstallerDownloader::endProcess()

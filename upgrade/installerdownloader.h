@@ -1,5 +1,7 @@
 #pragma once
 
+#include "updatecheck.h"
+
 #include <QCryptographicHash>
 #include <QNetworkAccessManager>
 #include <QObject>
@@ -9,46 +11,59 @@
 #include <memory>
 
 class ProgressDialog;
-class QFile;
 class QNetworkReply;
+class QTemporaryFile;
+class SignatureCheck;
 
-// Downloads the installer into the temporary folder with a progress pop-up, then
-// ends the client and starts the installer silently. Only a complete, verified
-// download is ever installed; anything else is deleted and the client keeps running.
+// Downloads the installer into a fresh file of the temporary folder with a progress
+// pop-up; only when it passed every check it is put in place under its name, the client
+// is ended and the installer started silently. Every refusal is one log line
+// "installer refused: <reason>"; the client then keeps running.
 class InstallerDownloader final : public QObject
 {
     Q_OBJECT
 
 public:
-    explicit InstallerDownloader(const QString &mainProgram);
+    // keys: the trusted minisign public keys; unsignedAccepted: no signature needed.
+    InstallerDownloader(const QString &mainProgram, const QStringList &keys, bool unsignedAccepted);
     ~InstallerDownloader() override;
 
-    // Starts the download; false (nothing started) when the name is no plain file
-    // name or the file cannot be created. expectedSha256 may be empty.
-    bool startDownload(const QString &url, const QString &installerName,
-                       const QString &expectedSha256 = QString());
+    // Checks the answer and starts the download; false (nothing started) on refusal.
+    // installedVersion is Sys/Version; checkUrl the address the answer came from.
+    bool startDownload(const UpdateCheck::Answer &answer, const QString &installedVersion,
+                       const QString &checkUrl);
 
-    // A plain file name: no folder separators, not "." or "..", not empty.
-    static bool isPlainFileName(const QString &name);
+    // Why name cannot be a file name on every platform we run on (empty when it can).
+    static QString fileNameProblem(const QString &name);
 
     // Gives up when no data arrives for this long.
     static const int StallTimeoutMs = 30000;
+    // Data waiting in memory at most (the transfer pauses until it is written).
+    static const int ChunkSize = 1 << 20;
 
 private slots:
     void httpReadyRead();
     void install();
 
 private:
-    QString failureReason();
+    QString answerProblem(const UpdateCheck::Answer &answer, const QString &installedVersion,
+                          const QString &checkUrl);
+    QString downloadProblem();
+    QString putInPlace();
+    void startInstaller();
+    static void refuse(const QString &reason);
     [[noreturn]] static void endProcess();
 
     QUrl url;
     QString mainProgram;
+    QString finalPath;
     QString expectedSha256;
+    std::unique_ptr<SignatureCheck> signature;
     QPointer<ProgressDialog> progressDialog;
     QNetworkAccessManager manager;
     QNetworkReply *reply = nullptr;
-    std::unique_ptr<QFile> file;
+    std::unique_ptr<QTemporaryFile> file;
+    QByteArray chunk;
     QCryptographicHash hash{QCryptographicHash::Sha256};
     qint64 written = 0;
     bool writeFailed = false;

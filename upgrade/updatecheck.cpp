@@ -5,6 +5,7 @@
 
 #include <QCommandLineParser>
 #include <QEventLoop>
+#include <QFile>
 #include <QJsonDocument>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -45,12 +46,35 @@ void addOptions(QCommandLineParser &parser)
     parser.addOptions(options);
 }
 
+QString settingText(const QString &iniFile, const QString &key)
+{
+    const QVariant value = QSettings(iniFile, QSettings::IniFormat).value(key);
+    if (value.type() != QVariant::StringList)
+        return value.toString();
+    // Unquoted commas: the value is the line's own text after "=".
+    const int slash = key.indexOf(QLatin1Char('/'));
+    const QByteArray section = '[' + key.left(slash).toUtf8() + ']';
+    const QByteArray name = key.mid(slash + 1).toUtf8();
+    QFile file(iniFile);
+    if (!file.open(QIODevice::ReadOnly))
+        return QString();
+    bool inSection = false;
+    while (!file.atEnd()) {
+        const QByteArray line = file.readLine().trimmed();
+        if (line.startsWith('['))
+            inSection = line == section;
+        const int equals = line.indexOf('=');
+        if (inSection && equals > 0 && line.left(equals).trimmed() == name)
+            return QString::fromUtf8(line.mid(equals + 1).trimmed());
+    }
+    return value.toStringList().join(QLatin1Char(','));
+}
+
 Installation readInstallation()
 {
-    QSettings settings(configFileName(), QSettings::IniFormat);
-    return Installation{settings.value(QStringLiteral("Sys/Version")).toString(),
-                        settings.value(QStringLiteral("Sys/ServiceUrl")).toString(),
-                        settings.value(QStringLiteral("Sys/Source")).toString(),
+    return Installation{settingText(configFileName(), QStringLiteral("Sys/Version")),
+                        settingText(configFileName(), QStringLiteral("Sys/ServiceUrl")),
+                        settingText(configFileName(), QStringLiteral("Sys/Source")),
                         MachineIdentity::machineUuid()};
 }
 
@@ -104,7 +128,7 @@ QByteArray postJson(const QString &url, const QJsonObject &body, int timeoutMs)
         manager.post(request, QJsonDocument(body).toJson(QJsonDocument::Compact));
     if (!reply->isFinished())
         loop.exec();
-    const QByteArray answer = reply->readAll();
+    const QByteArray answer = reply->isOpen() ? reply->readAll() : QByteArray();
     reply->deleteLater();
     return answer;
 }
@@ -120,6 +144,7 @@ Answer parseAnswer(const QByteArray &body)
     answer.url = data.value(QStringLiteral("url")).toString();
     answer.installerName = data.value(QStringLiteral("installerName")).toString();
     answer.sha256 = data.value(QStringLiteral("sha256")).toString();
+    answer.signature = data.value(QStringLiteral("signature")).toString();
     return answer;
 }
 

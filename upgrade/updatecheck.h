@@ -30,6 +30,10 @@ struct Installation {
 // Reads Sys/Version, Sys/ServiceUrl and Sys/Source from config.ini and the machine UUID.
 Installation readInstallation();
 
+// A text key of an INI file as written, also when it holds commas (which QSettings
+// would read as a list).
+QString settingText(const QString &iniFile, const QString &key);
+
 // The request from the installation, overridden by the options that were given.
 Request buildRequest(const QCommandLineParser &parser, const Installation &installation);
 
@@ -41,7 +45,8 @@ struct Answer {
     bool needUpdate = false;
     QString url;
     QString installerName;
-    QString sha256; // optional, 64 hex characters when given
+    QString sha256;    // optional, 64 hex characters when given
+    QString signature; // the installer's .minisig text
 };
 
 // success and data.needUpdate count only as JSON true; other members read as

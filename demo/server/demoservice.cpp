@@ -5,10 +5,13 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QUrl>
 #include <QUuid>
 
 #include <httplib.h>
+
+#include <cstdio>
 
 namespace {
 
@@ -57,12 +60,21 @@ void streamFile(httplib::Response &res, const std::string &disposition, size_t s
 
 } // namespace
 
-DemoService::DemoService(const QString &demoDir, const QString &stateDir)
+DemoService::DemoService(const QString &demoDir, const QString &stateDir, const QString &signKey)
     : server(std::make_unique<httplib::Server>())
     , demoDir(demoDir)
     , stateDir(stateDir)
+    , signKey(signKey)
+    , installerPath(stateDir + "/installer/MervoSetup.sh")
 {
-    QDir().mkpath(stateDir);
+    // An installer that only records how it was started.
+    QDir().mkpath(stateDir + "/installer");
+    QFile installer(installerPath);
+    if (installer.open(QIODevice::WriteOnly))
+        installer.write(QStringLiteral("#!/bin/sh\n"
+                                       "echo \"$(date -Is) cwd=$(pwd) args=$*\" >> '%1'\n")
+                            .arg(stateDir + "/installer-runs.txt")
+                            .toUtf8());
     routes();
 }
 
@@ -83,6 +95,24 @@ void DemoService::run()
 void DemoService::stop()
 {
     server->stop();
+}
+
+// The installer signed with tools/sign-installer.sh: its answer members
+// (installerName, signature, sha256), or none when there is no key or signing fails.
+QJsonObject DemoService::signedInstaller(const QString &version)
+{
+    if (signKey.isEmpty())
+        return {};
+    QMutexLocker lock(&signMutex);
+    QProcess tool;
+    tool.start(QStringLiteral("bash"),
+               {QStringLiteral(MERVO_SIGN_TOOL), installerPath, version, signKey});
+    tool.waitForFinished(30000);
+    const QJsonObject members = QJsonDocument::fromJson(tool.readAllStandardOutput()).object();
+    if (members.isEmpty())
+        std::fprintf(stderr, "signing the installer failed: %s\n",
+                     tool.readAllStandardError().constData());
+    return members;
 }
 
 QJsonArray DemoService::accounts() const
@@ -186,7 +216,8 @@ void DemoService::routes()
         streamFile(res, "attachment; filename=\"large.bin\"", mib << 20);
     });
 
-    // The update service: answers from update.json, which a person may edit.
+    // The update service: answers from update.json, which a person may edit. An answer
+    // without its own signature gets the demo installer's, for data.version.
     server->Post("/update", [this](const httplib::Request &req, httplib::Response &res) {
         appendLine(stateDir + "/update-requests.log",
                    QDateTime::currentDateTime().toString(Qt::ISODate).toUtf8() + ' '
@@ -196,16 +227,19 @@ void DemoService::routes()
         const QString url = data["url"].toString();
         if (url.startsWith('/'))
             data["url"] = QStringLiteral("http://127.0.0.1:%1%2").arg(port).arg(url);
+        if (data["needUpdate"] == QJsonValue(true) && !data.contains("signature")) {
+            const QJsonObject members = signedInstaller(data["version"].toString());
+            for (const char *member : {"signature", "sha256"}) {
+                if (members.contains(member))
+                    data[member] = members[member];
+            }
+        }
         answer["data"] = data;
         sendJson(res, answer);
     });
 
-    // An installer that only records how it was started.
-    server->Get("/installer/MervoSetup.sh", [this](const httplib::Request &, httplib::Response &res) {
-        const QString record = stateDir + "/installer-runs.txt";
-        res.set_content(QStringLiteral("#!/bin/sh\n"
-                                       "echo \"$(date -Is) cwd=$(pwd) args=$*\" >> '%1'\n")
-                            .arg(record).toStdString(),
-                        "application/octet-stream");
-    });
+    server->Get(
+        "/installer/MervoSetup.sh", [this](const httplib::Request &, httplib::Response &res) {
+            res.set_content(readFile(installerPath).toStdString(), "application/octet-stream");
+        });
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QJsonArray>
+#include <QJsonObject>
 #include <QList>
 #include <QMutex>
 #include <QPair>
@@ -15,11 +16,12 @@ class Server;
 // The stand-in of the hosted service. Pages come from demoDir/site; accounts and the
 // update answer from demoDir/accounts.json and update.json (read on every request,
 // so a person can edit them while it runs); what the installer is started with is
-// recorded in stateDir.
+// recorded in stateDir. With signKey (a minisign secret key) the update answer carries
+// the installer's signature for the version that update.json names.
 class DemoService
 {
 public:
-    DemoService(const QString &demoDir, const QString &stateDir);
+    DemoService(const QString &demoDir, const QString &stateDir, const QString &signKey);
     ~DemoService();
 
     // Binds 127.0.0.1:port (0: any free port); returns the port or -1.
@@ -30,6 +32,7 @@ public:
 private:
     void routes();
     QJsonArray accounts() const;
+    QJsonObject signedInstaller(const QString &version);
 
     // Companies registered while the service runs: (company, user).
     QMutex registeredMutex;
@@ -38,5 +41,8 @@ private:
     std::unique_ptr<httplib::Server> server;
     QString demoDir;
     QString stateDir;
+    QString signKey;
+    QString installerPath;
+    QMutex signMutex;
     int port = 0;
 };

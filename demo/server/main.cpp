@@ -1,4 +1,4 @@
-// mervo-demo-service [--port N] [--port-file FILE] [--state DIR] [--demo DIR]
+// mervo-demo-service [--port N] [--port-file FILE] [--state DIR] [--demo DIR] [--sign-key FILE]
 #include "demoservice.h"
 
 #include <QCommandLineParser>
@@ -26,10 +26,12 @@ int main(int argc, char *argv[])
     parser.addOptions({{"port", "Port to listen on (0: any free port).", "port", "0"},
                        {"port-file", "Write the chosen port to this file.", "file"},
                        {"state", "Folder for the service's records.", "dir", QDir::tempPath()},
-                       {"demo", "The demo folder (site, accounts).", "dir", MERVO_DEMO_DIR}});
+                       {"demo", "The demo folder (site, accounts).", "dir", MERVO_DEMO_DIR},
+                       {"sign-key", "minisign secret key for the installer (empty: unsigned).",
+                        "file", MERVO_UPDATE_SECRET_KEY}});
     parser.process(app);
 
-    DemoService service(parser.value("demo"), parser.value("state"));
+    DemoService service(parser.value("demo"), parser.value("state"), parser.value("sign-key"));
     const int port = service.bind(parser.value("port").toInt());
     if (port < 0) {
         std::fprintf(stderr, "cannot listen on 127.0.0.1:%s\n", qPrintable(parser.value("port")));

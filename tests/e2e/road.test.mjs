@@ -2,6 +2,7 @@ import { test, before, after } from 'node:test';
 import { spawn, execFileSync } from 'node:child_process';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
+import os from 'node:os';
 import path from 'node:path';
 import { page, waitFor, sleep, withRoad } from './harness.mjs';
 
@@ -100,16 +101,39 @@ test('a report opens in a secondary window; a redirect away from the service log
   });
 });
 
-test('an update installs silently and ends the client', async () => {
-  await withRoad({ clientName: 'MervoClientUpdating', updateJson: { success: true, data: {
-    needUpdate: true, url: '/installer/MervoSetup.sh', installerName: 'MervoSetup.sh' } } }, async (road) => {
+// The demo service signs its installer with the key pair the build made.
+const unsignedBuild = !process.env.MERVO_UPDATE_SECRET_KEY && 'this build holds no update signing key';
+const update = (data = {}) => ({ success: true, data: {
+  needUpdate: true, version: '1.0.0.7', url: '/installer/MervoSetup.sh', installerName: 'MervoSetup.sh', ...data } });
+
+test('a signed update installs silently and ends the client', { skip: unsignedBuild }, async () => {
+  await withRoad({ clientName: 'MervoClientUpdating', updateJson: update() }, async (road) => {
     const client = await road.startClient();
     const record = path.join(road.state, 'installer-runs.txt');
     await waitFor('the installer run', () => fs.existsSync(record), 30000);
     assert.match(fs.readFileSync(record, 'utf8'), /cwd=.*\/bin args=\/SILENT$/m);
     await waitFor('the client to be ended', () => client.exited, 10000);
     assert.equal(client.exited.signal, 'SIGKILL');
+    assert.doesNotMatch(road.log(), /installer refused/);
   });
+});
+
+test('a tampered installer is refused and the client goes on', { skip: unsignedBuild }, async () => {
+  // A valid signature, but for other bytes than the service hands out.
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'mervo-sign-'));
+  fs.writeFileSync(path.join(dir, 'MervoSetup.sh'), '#!/bin/sh\necho the genuine installer\n');
+  const signed = JSON.parse(execFileSync('bash', [process.env.MERVO_SIGN_TOOL, path.join(dir, 'MervoSetup.sh'),
+    '1.0.0.7', process.env.MERVO_UPDATE_SECRET_KEY], { stdio: ['ignore', 'pipe', 'ignore'] }).toString());
+  fs.rmSync(dir, { recursive: true });
+  await withRoad({ clientName: 'MervoClientTampered', updateJson: update({ signature: signed.signature }) },
+    async (road) => {
+      const client = await road.startClient();
+      await waitFor('the refusal', () => /installer refused: the signature does not match the downloaded file/
+        .test(road.log()), 30000);
+      await page(client, /\/login\/index\.html/);
+      assert.equal(client.exited, null);
+      assert.ok(!fs.existsSync(path.join(road.state, 'installer-runs.txt')));
+    });
 });
 
 test('a download is saved through the dialog', async () => {

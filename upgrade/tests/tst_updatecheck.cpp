@@ -1,9 +1,12 @@
 #include "installerdownloader.h"
+#include "progressdialog.h"
+#include "signaturecheck.h"
 #include "updatecheck.h"
 
 #include <QCommandLineParser>
 #include <QJsonDocument>
 #include <QSysInfo>
+#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace UpdateCheck;
@@ -97,14 +100,149 @@ private slots:
         QCOMPARE(a.url, url);
     }
 
-    void installerName_mustBeAPlainFileName()
+    void installerName_mustBeAWindowsFileName_onEveryPlatform()
     {
-        QVERIFY(InstallerDownloader::isPlainFileName("MervoSetup-1.2.exe"));
-        QVERIFY(InstallerDownloader::isPlainFileName("setup .exe"));
-        for (const char *bad : {"", ".", "..", "../../somewhere", "a/b.exe", "..\\x.exe", "C:x.exe", "/tmp/x"})
-            QVERIFY2(!InstallerDownloader::isPlainFileName(bad), bad);
+        for (const char *good : {"MervoSetup-1.2.exe", "setup .exe", "CONSOLE.exe", "nul-setup.exe",
+                                 "com10.exe", "LPT.exe", "安装程序.exe", ".setup"})
+            QVERIFY2(InstallerDownloader::fileNameProblem(good).isEmpty(), good);
+        for (const char *bad : {"",
+                                ".",
+                                "..",
+                                "../../somewhere",
+                                "a/b.exe",
+                                "..\\x.exe",
+                                "C:x.exe",
+                                "/tmp/x",
+                                "NUL",
+                                "con.txt",
+                                "COM1.exe",
+                                "lpt9",
+                                "Aux .tar.gz",
+                                "PRN.",
+                                "setup.exe.",
+                                "setup.exe ",
+                                "a<b",
+                                "a>b",
+                                "a\"b",
+                                "a|b",
+                                "a?b",
+                                "a*b",
+                                "tab\there",
+                                "new\nline"})
+            QVERIFY2(!InstallerDownloader::fileNameProblem(bad).isEmpty(), bad);
+        QVERIFY(!InstallerDownloader::fileNameProblem(QStringLiteral("COM\u00b9.exe")).isEmpty());
+    }
+
+    void versions_compareAsDottedNumbers_data()
+    {
+        QTest::addColumn<QString>("a");
+        QTest::addColumn<QString>("b");
+        QTest::addColumn<int>("order");
+        QTest::addColumn<bool>("ok");
+        QTest::newRow("newer") << "1.0.0.7"
+                               << "1.0.0.6" << 1 << true;
+        QTest::newRow("numeric, not text") << "1.0.0.10"
+                                           << "1.0.0.9" << 1 << true;
+        QTest::newRow("missing parts are zero") << "1.0"
+                                                << "1.0.0.0" << 0 << true;
+        QTest::newRow("leading zeros") << "1.007"
+                                       << "1.7" << 0 << true;
+        QTest::newRow("longer than any integer") << "1.99999999999999999999"
+                                                 << "1.100000000000000000000" << -1 << true;
+        QTest::newRow("older") << "0.9.9"
+                               << "1" << -1 << true;
+        QTest::newRow("letters") << "1.0-beta"
+                                 << "1.0" << 0 << false;
+        QTest::newRow("empty part") << "1..2"
+                                    << "1.2" << 0 << false;
+    }
+
+    void versions_compareAsDottedNumbers()
+    {
+        QFETCH(QString, a);
+        QFETCH(QString, b);
+        QFETCH(int, order);
+        QFETCH(bool, ok);
+        bool valid = false;
+        const int result = SignatureCheck::compareVersions(a, b, &valid);
+        QCOMPARE(valid, ok);
+        if (ok) {
+            QCOMPARE(result, order);
+            QCOMPARE(SignatureCheck::compareVersions(b, a, &valid), -order);
+        }
+    }
+
+    void signatureText_malformed_isRefusedWithReason()
+    {
+        SignatureCheck check({});
+        const QString line = QString::fromLatin1(QByteArray("ED" + QByteArray(72, 'x')).toBase64());
+        const QString global = QString::fromLatin1(QByteArray(64, 'g').toBase64());
+        const QString good =
+            "untrusted comment: x\n" + line + "\ntrusted comment: file:a version:1\n" + global;
+        QCOMPARE(check.checkAnswer(QString(), "a", ""),
+                 QStringLiteral("the answer carries no signature"));
+        for (const QString &bad :
+             {QString("garbage"), QString(good).replace("trusted comment:", "comment:"),
+              QString(good).replace(global, "!!" + global), QString(good).remove(0, 1)})
+            QCOMPARE(check.checkAnswer(bad, "a", ""),
+                     QStringLiteral("the signature is no minisign signature"));
+        QCOMPARE(check.checkAnswer(
+                     QString(good).replace(line, QByteArray("Xy" + QByteArray(72, 'x')).toBase64()),
+                     "a", ""),
+                 QStringLiteral("unknown signature algorithm 5879"));
+        // Well formed, CRLF line ends, but by a key this check does not hold.
+        QVERIFY(check.checkAnswer(QString(good).replace("\n", "\r\n"), "a", "")
+                    .startsWith("signed by unknown key"));
+    }
+
+    void httpsCheck_refusesAPlainHttpDownload()
+    {
+        InstallerDownloader downloader(QString(), {}, true);
+        UpdateCheck::Answer answer;
+        answer.needUpdate = true;
+        answer.installerName = QStringLiteral("MervoSetup.exe");
+        answer.url = QStringLiteral("http://127.0.0.1:1/MervoSetup.exe");
+        QTest::ignoreMessage(QtDebugMsg,
+                             "installer refused: the check was https, the download is not: "
+                             "http://127.0.0.1:1/MervoSetup.exe");
+        QVERIFY(!downloader.startDownload(answer, QString(),
+                                          "https://updates.example/api?method=GetInstaller"));
+        answer.url = QStringLiteral("HTTP://127.0.0.1:1/MervoSetup.exe");
+        QTest::ignoreMessage(QtDebugMsg,
+                             QRegularExpression("^installer refused: the check was https"));
+        QVERIFY(!downloader.startDownload(answer, QString(), "HTTPS://updates.example/api"));
+    }
+
+    void settingText_keepsCommasAsWritten()
+    {
+        QTemporaryDir dir;
+        const QString ini = dir.filePath("config.ini");
+        QFile file(ini);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[Other]\nServiceUrl=wrong\n[Sys]\nServiceUrl = http://svc/api?a=1, b ,c\n"
+                   "Source=\"x,y\"\nVersion=1.0.0.6\n");
+        file.close();
+        QCOMPARE(settingText(ini, "Sys/ServiceUrl"), QStringLiteral("http://svc/api?a=1, b ,c"));
+        QCOMPARE(settingText(ini, "Sys/Source"), QStringLiteral("x,y"));
+        QCOMPARE(settingText(ini, "Sys/Version"), QStringLiteral("1.0.0.6"));
+        QCOMPARE(settingText(ini, "Sys/Missing"), QString());
+    }
+
+    void progressDialog_unknownTotalOver2GiBAndPermilleSteps()
+    {
+        ProgressDialog dialog;
+        dialog.networkReplyProgress(100, -1);
+        QCOMPARE(dialog.maximum(), 0); // busy indicator
+        const qint64 total = qint64(5) << 30;
+        dialog.networkReplyProgress(total / 4, total);
+        QCOMPARE(dialog.maximum(), 1000);
+        QCOMPARE(dialog.value(), 250);
+        dialog.networkReplyProgress(total / 4 + total / 2000 - 1, total);
+        QCOMPARE(dialog.value(), 250);
+        dialog.networkReplyProgress(total * 251 / 1000 + 1, total);
+        QCOMPARE(dialog.value(), 251);
     }
 };
 
-QTEST_GUILESS_MAIN(TestUpdateCheck)
+QTEST_MAIN(TestUpdateCheck)
 #include "tst_updatecheck.moc"
