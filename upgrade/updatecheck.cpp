@@ -48,26 +48,7 @@ void addOptions(QCommandLineParser &parser)
 
 QString settingText(const QString &iniFile, const QString &key)
 {
-    const QVariant value = QSettings(iniFile, QSettings::IniFormat).value(key);
-    if (value.type() != QVariant::StringList)
-        return value.toString();
-    // Unquoted commas: the value is the line's own text after "=".
-    const int slash = key.indexOf(QLatin1Char('/'));
-    const QByteArray section = '[' + key.left(slash).toUtf8() + ']';
-    const QByteArray name = key.mid(slash + 1).toUtf8();
-    QFile file(iniFile);
-    if (!file.open(QIODevice::ReadOnly))
-        return QString();
-    bool inSection = false;
-    while (!file.atEnd()) {
-        const QByteArray line = file.readLine().trimmed();
-        if (line.startsWith('['))
-            inSection = line == section;
-        const int equals = line.indexOf('=');
-        if (inSection && equals > 0 && line.left(equals).trimmed() == name)
-            return QString::fromUtf8(line.mid(equals + 1).trimmed());
-    }
-    return value.toStringList().join(QLatin1Char(','));
+    return configText(QSettings(iniFile, QSettings::IniFormat), key);
 }
 
 Installation readInstallation()
