@@ -41,6 +41,7 @@ void fetch(const QString &address, QObject *context,
 
     auto *timer = new QTimer(reply);
     timer->setSingleShot(true);
+    timer->setTimerType(Qt::PreciseTimer); // a coarse timer may end the wait 5 % early
     QObject::connect(timer, &QTimer::timeout, reply, [reply, timeoutMs, address] {
         qDebug() << "request protobufHttp gave up after" << timeoutMs << "ms:" << address;
         reply->setProperty("mervoTimedOut", true);
