@@ -30,6 +30,14 @@ inline QVariant eval(QWebEnginePage *page, const QString &script, int timeoutMs 
     return answer->value;
 }
 
+// Follows a plain link to address from the page, as a click on an <a> would.
+inline void followLink(QWebEnginePage *page, const QString &address)
+{
+    eval(page, QStringLiteral("var a = document.createElement('a'); a.href = '%1';"
+                              "document.body.appendChild(a); a.click();")
+                   .arg(address));
+}
+
 // Waits until the view shows url and its document has finished loading.
 inline bool waitLoaded(QWebEngineView *view, const QUrl &url, int timeoutMs = 15000)
 {

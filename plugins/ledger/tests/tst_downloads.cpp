@@ -76,9 +76,7 @@ private:
 
     void download(const QString &path)
     {
-        WebTest::eval(page(), QString("var a = document.createElement('a'); a.href = '%1';"
-                                      "document.body.appendChild(a); a.click();")
-                                  .arg(path));
+        WebTest::followLink(page(), path);
     }
 
     bool completionShows(const QString &name)

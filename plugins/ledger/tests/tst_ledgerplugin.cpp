@@ -222,9 +222,7 @@ private slots:
 
         showWorkspace();
         const QUrl landing(QString("http://localhost:%1/landing.html").arg(other.port()));
-        WebTest::eval(page(), QString("var a = document.createElement('a'); a.href = '%1';"
-                                      "document.body.appendChild(a); a.click();")
-                                  .arg(landing.toString()));
+        WebTest::followLink(page(), landing.toString());
         QVERIFY(WebTest::waitLoaded(view(), landing));
         QVERIFY(host.messages.isEmpty());
 
@@ -446,9 +444,7 @@ private slots:
     {
         showWorkspace();
         const QUrl foreign = other.url("/foreign.html");
-        WebTest::eval(page(), QString("var a = document.createElement('a'); a.href = '%1';"
-                                      "document.body.appendChild(a); a.click();")
-                                  .arg(foreign.toString()));
+        WebTest::followLink(page(), foreign.toString());
         QVERIFY(WebTest::waitLoaded(view(), foreign));
         QVERIFY(QTest::qWaitFor(
             [&] { return WebTest::eval(page(), "window.bridgeReady === true").toBool(); }, 10000));

@@ -246,9 +246,7 @@ private slots:
         backToLoginPage();
         standIn.clear();
         const QUrl foreign = other.url("/foreign.html");
-        WebTest::eval(page(), QString("var a = document.createElement('a'); a.href = '%1';"
-                                      "document.body.appendChild(a); a.click();")
-                                  .arg(foreign.toString()));
+        WebTest::followLink(page(), foreign.toString());
         QVERIFY(WebTest::waitLoaded(view(), foreign));
         QVERIFY(QTest::qWaitFor(
             [&] { return WebTest::eval(page(), "window.bridgeReady === true").toBool(); }, 10000));
