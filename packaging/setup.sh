@@ -10,7 +10,7 @@ set -u
 # Descriptors passed down from the programs that started the installer (the updater
 # passes on the ended client's) would keep that client's helper processes alive for
 # as long as the new client runs.
-for fd in /proc/$$/fd/*; do
+for fd in "/proc/$$/fd"/*; do
     fd=${fd##*/}
     [ "$fd" -gt 2 ] && [ "$fd" -lt 255 ] && eval "exec $fd>&-"
 done
