@@ -31,11 +31,15 @@ build: deps
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 
-# build/packages/MervoSetup-<version>.run, the per-user installer.
+# build/packages/MervoSetup-<version>.run, the per-user installer, and its signature.
+# A release build (MERVO_UPDATE_KEYS set) signs with the secret key named by
+# MERVO_UPDATE_SECRET_KEY (make package MERVO_UPDATE_SECRET_KEY=/path/to/key).
 package: build
 	cmake --build $(BUILD_DIR) --target mervo_package
 
+# The demo also builds the update it offers: build/demo-update/MervoSetup-<next>.run.
 demo: build
+	cmake --build $(BUILD_DIR) --target mervo_demo_update
 	./demo/run-demo.sh $(BUILD_DIR)
 
 clean:

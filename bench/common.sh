@@ -14,10 +14,12 @@ ensure_display() {
     fi
 }
 
+# start_demo_service STATE_DIR [SERVICE_OPTION...]
 start_demo_service() {
     local state=$1
     rm -f "$state/port"
-    "$BUILD/demo/server/mervo-demo-service" --port-file "$state/port" --state "$state" >/dev/null 2>&1 &
+    "$BUILD/demo/server/mervo-demo-service" --port-file "$state/port" --state "$state" "${@:2}" \
+        >/dev/null 2>&1 &
     DEMO_PID=$!
     for _ in $(seq 100); do [ -s "$state/port" ] && break; sleep 0.05; done
     DEMO_URL="http://127.0.0.1:$(cat "$state/port")"

@@ -7,6 +7,13 @@
 # Started from a folder that holds MervoClient (the updater's case) it upgrades that
 # folder, else it installs into ${XDG_DATA_HOME:-~/.local/share}/Mervo.
 set -u
+# Descriptors passed down from the programs that started the installer (the updater
+# passes on the ended client's) would keep that client's helper processes alive for
+# as long as the new client runs.
+for fd in "/proc/$$/fd"/*; do
+    fd=${fd##*/}
+    [ "$fd" -gt 2 ] && [ "$fd" -lt 255 ] && eval "exec $fd>&-"
+done
 package=$(cd "$(dirname "$0")/.." && pwd)
 ini=$package/setup/mervo-ini
 manifest=.mervo-files

@@ -3,9 +3,9 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QUrl>
 #include <QUuid>
 
@@ -60,21 +60,13 @@ void streamFile(httplib::Response &res, const std::string &disposition, size_t s
 
 } // namespace
 
-DemoService::DemoService(const QString &demoDir, const QString &stateDir, const QString &signKey)
+DemoService::DemoService(const QString &demoDir, const QString &stateDir, const QString &updateDir)
     : server(std::make_unique<httplib::Server>())
     , demoDir(demoDir)
     , stateDir(stateDir)
-    , signKey(signKey)
-    , installerPath(stateDir + "/installer/MervoSetup.sh")
+    , updateDir(updateDir)
 {
-    // An installer that only records how it was started.
-    QDir().mkpath(stateDir + "/installer");
-    QFile installer(installerPath);
-    if (installer.open(QIODevice::WriteOnly))
-        installer.write(QStringLiteral("#!/bin/sh\n"
-                                       "echo \"$(date -Is) cwd=$(pwd) args=$*\" >> '%1'\n")
-                            .arg(stateDir + "/installer-runs.txt")
-                            .toUtf8());
+    QDir().mkpath(stateDir);
     routes();
 }
 
@@ -97,21 +89,24 @@ void DemoService::stop()
     server->stop();
 }
 
-// The installer signed with tools/sign-installer.sh: its answer members
-// (installerName, signature, sha256), or none when there is no key or signing fails.
-QJsonObject DemoService::signedInstaller(const QString &version)
+// The update package on offer (the MervoSetup-<version>.run that make-package.sh left
+// in the update folder) as answer members: url, installerName and, when it is signed,
+// signature (its .minisig).
+QJsonObject DemoService::updatePackage() const
 {
-    if (signKey.isEmpty())
+    const QFileInfoList packages = QDir(updateDir).entryInfoList(
+        {QStringLiteral("MervoSetup-*.run")}, QDir::Files, QDir::Name);
+    if (packages.isEmpty()) {
+        std::fprintf(stderr, "update: no package in %s (make demo builds it)\n",
+                     qPrintable(updateDir));
         return {};
-    QMutexLocker lock(&signMutex);
-    QProcess tool;
-    tool.start(QStringLiteral("bash"),
-               {QStringLiteral(MERVO_SIGN_TOOL), installerPath, version, signKey});
-    tool.waitForFinished(30000);
-    const QJsonObject members = QJsonDocument::fromJson(tool.readAllStandardOutput()).object();
-    if (members.isEmpty())
-        std::fprintf(stderr, "signing the installer failed: %s\n",
-                     tool.readAllStandardError().constData());
+    }
+    const QFileInfo package = packages.last();
+    QJsonObject members{{"url", "/installer/" + package.fileName()},
+                        {"installerName", package.fileName()}};
+    const QByteArray signature = readFile(package.filePath() + ".minisig");
+    if (!signature.isEmpty())
+        members["signature"] = QString::fromUtf8(signature);
     return members;
 }
 
@@ -217,29 +212,35 @@ void DemoService::routes()
     });
 
     // The update service: answers from update.json, which a person may edit. An answer
-    // without its own signature gets the demo installer's, for data.version.
+    // that needs an update but names no url offers the update package; members that
+    // update.json gives (a signature, an installer name) win over the package's.
     server->Post("/update", [this](const httplib::Request &req, httplib::Response &res) {
         appendLine(stateDir + "/update-requests.log",
                    QDateTime::currentDateTime().toString(Qt::ISODate).toUtf8() + ' '
                        + QByteArray::fromStdString(req.body));
         QJsonObject answer = QJsonDocument::fromJson(readFile(demoDir + "/update.json")).object();
         QJsonObject data = answer["data"].toObject();
+        if (data["needUpdate"] == QJsonValue(true) && !data.contains("url")) {
+            const QJsonObject members = updatePackage();
+            for (auto it = members.begin(); it != members.end(); ++it) {
+                if (!data.contains(it.key()))
+                    data[it.key()] = it.value();
+            }
+        }
         const QString url = data["url"].toString();
         if (url.startsWith('/'))
             data["url"] = QStringLiteral("http://127.0.0.1:%1%2").arg(port).arg(url);
-        if (data["needUpdate"] == QJsonValue(true) && !data.contains("signature")) {
-            const QJsonObject members = signedInstaller(data["version"].toString());
-            for (const char *member : {"signature", "sha256"}) {
-                if (members.contains(member))
-                    data[member] = members[member];
-            }
-        }
         answer["data"] = data;
         sendJson(res, answer);
     });
 
-    server->Get(
-        "/installer/MervoSetup.sh", [this](const httplib::Request &, httplib::Response &res) {
-            res.set_content(readFile(installerPath).toStdString(), "application/octet-stream");
-        });
+    server->Get(R"(/installer/(MervoSetup-[0-9.]+\.run))", [this](const httplib::Request &req,
+                                                                  httplib::Response &res) {
+        const QString path = QDir(updateDir).filePath(QString::fromStdString(req.matches[1].str()));
+        if (!QFileInfo(path).isFile()) {
+            res.status = 404;
+            return;
+        }
+        res.set_content(readFile(path).toStdString(), "application/octet-stream");
+    });
 }

@@ -15,13 +15,12 @@ class Server;
 
 // The stand-in of the hosted service. Pages come from demoDir/site; accounts and the
 // update answer from demoDir/accounts.json and update.json (read on every request,
-// so a person can edit them while it runs); what the installer is started with is
-// recorded in stateDir. With signKey (a minisign secret key) the update answer carries
-// the installer's signature for the version that update.json names.
+// so a person can edit them while it runs); the update it offers is the signed
+// package in updateDir; requests are recorded in stateDir.
 class DemoService
 {
 public:
-    DemoService(const QString &demoDir, const QString &stateDir, const QString &signKey);
+    DemoService(const QString &demoDir, const QString &stateDir, const QString &updateDir);
     ~DemoService();
 
     // Binds 127.0.0.1:port (0: any free port); returns the port or -1.
@@ -32,7 +31,7 @@ public:
 private:
     void routes();
     QJsonArray accounts() const;
-    QJsonObject signedInstaller(const QString &version);
+    QJsonObject updatePackage() const;
 
     // Companies registered while the service runs: (company, user).
     QMutex registeredMutex;
@@ -41,8 +40,6 @@ private:
     std::unique_ptr<httplib::Server> server;
     QString demoDir;
     QString stateDir;
-    QString signKey;
-    QString installerPath;
-    QMutex signMutex;
+    QString updateDir;
     int port = 0;
 };

@@ -1,4 +1,4 @@
-// mervo-demo-service [--port N] [--port-file FILE] [--state DIR] [--demo DIR] [--sign-key FILE]
+// mervo-demo-service [--port N] [--port-file FILE] [--state DIR] [--demo DIR] [--updates DIR]
 #include "demoservice.h"
 
 #include <QCommandLineParser>
@@ -23,15 +23,15 @@ int main(int argc, char *argv[])
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Mervo demo service on 127.0.0.1"));
     parser.addHelpOption();
-    parser.addOptions({{"port", "Port to listen on (0: any free port).", "port", "0"},
-                       {"port-file", "Write the chosen port to this file.", "file"},
-                       {"state", "Folder for the service's records.", "dir", QDir::tempPath()},
-                       {"demo", "The demo folder (site, accounts).", "dir", MERVO_DEMO_DIR},
-                       {"sign-key", "minisign secret key for the installer (empty: unsigned).",
-                        "file", MERVO_UPDATE_SECRET_KEY}});
+    parser.addOptions(
+        {{"port", "Port to listen on (0: any free port).", "port", "0"},
+         {"port-file", "Write the chosen port to this file.", "file"},
+         {"state", "Folder for the service's records.", "dir", QDir::tempPath()},
+         {"demo", "The demo folder (site, accounts).", "dir", MERVO_DEMO_DIR},
+         {"updates", "Folder of the update package on offer.", "dir", MERVO_DEMO_UPDATE_DIR}});
     parser.process(app);
 
-    DemoService service(parser.value("demo"), parser.value("state"), parser.value("sign-key"));
+    DemoService service(parser.value("demo"), parser.value("state"), parser.value("updates"));
     const int port = service.bind(parser.value("port").toInt());
     if (port < 0) {
         std::fprintf(stderr, "cannot listen on 127.0.0.1:%s\n", qPrintable(parser.value("port")));

@@ -14,7 +14,9 @@ const PROGRAM = path.join(DATA, 'Mervo');
 const ENTRY = path.join(DATA, 'applications', 'mervo-client.desktop');
 const RECORD = path.join(DATA, 'MervoClient', 'login.secret');
 const SIZES = [16, 24, 32, 48, 64, 128, 256];
-const installer = path.join(process.env.MERVO_PACKAGE_DIR, `MervoSetup-${VERSION}.run`);
+const PACKAGES = process.env.MERVO_PACKAGE_DIR;
+const TRUST = process.env.MERVO_UPDATE_TRUST;
+const installer = path.join(PACKAGES, `MervoSetup-${VERSION}.run`);
 
 const run = (file, args, { cwd = HOME, env = {}, input = '' } = {}) => {
   const r = spawnSync(file, args, { cwd, input, encoding: 'utf8', env: { ...process.env, ...env } });
@@ -68,8 +70,19 @@ after(() => {
   service.kill();
 });
 
-test('make package leaves one installer; a corrupt one or a "no" changes nothing', () => {
-  assert.deepEqual(fs.readdirSync(process.env.MERVO_PACKAGE_DIR), [path.basename(installer)]);
+// Whether a public key of the file checks the installer's signature, and its trusted comment.
+const verified = (file, keys) => (fs.readFileSync(keys, 'utf8').match(/^RW[A-Za-z0-9+/]{54}$/gm) || [])
+  .map((key) => run('minisign', ['-V', '-P', key, '-m', file])).find((r) => r.status === 0)?.out;
+const listing = (dir) => (fs.existsSync(dir) ? fs.readdirSync(dir).sort() : []);
+
+test('make package leaves the installer and its signature; a corrupt one or a "no" changes nothing', () => {
+  const name = path.basename(installer);
+  if (TRUST === 'none') {
+    assert.deepEqual(listing(PACKAGES), [name]);
+  } else {
+    assert.deepEqual(listing(PACKAGES), [name, `${name}.minisig`]);
+    assert.match(verified(installer, TRUST) ?? 'no trusted key checks it', new RegExp(`comment: file:${name} version:${VERSION}\n`));
+  }
   const before = files();
 
   const corrupt = path.join(TMPDIR, 'corrupt.run');
@@ -85,6 +98,34 @@ test('make package leaves one installer; a corrupt one or a "no" changes nothing
   assert.match(declined.out, new RegExp(`into ${PROGRAM}\\.`));
 
   assert.deepEqual(files(), before);
+});
+
+test('make package ships no installer the updater would refuse: no key, or an untrusted one', () => {
+  const keys = path.join(TMPDIR, 'keys');
+  fs.mkdirSync(keys);
+  for (const k of ['release', 'other', 'previous'])
+    runOk('minisign', ['-G', '-W', '-p', path.join(keys, `${k}.pub`), '-s', path.join(keys, `${k}.key`)]);
+  // A key rotation: the updater trusts the previous and the release key.
+  const trusted = path.join(keys, 'trusted.pub');
+  fs.writeFileSync(trusted, ['previous', 'release'].map((k) => fs.readFileSync(path.join(keys, `${k}.pub`))).join(''));
+  const out = path.join(TMPDIR, 'release-packages');
+  const pack = (secretKey) => run(process.env.MERVO_MAKE_PACKAGE, ['--trust', trusted, process.env.MERVO_BUILD_DIR, out],
+    { env: { MERVO_UPDATE_SECRET_KEY: secretKey } });
+
+  const unsigned = pack('');
+  assert.equal(unsigned.status, 1);
+  assert.match(unsigned.out, /MERVO_UPDATE_SECRET_KEY=/);
+  assert.deepEqual(listing(out), []);
+  const untrusted = pack(path.join(keys, 'other.key'));
+  assert.equal(untrusted.status, 1);
+  assert.match(untrusted.out, /nothing was packaged/);
+  assert.deepEqual(listing(out), []);
+
+  const release = pack(path.join(keys, 'release.key'));
+  assert.equal(release.status, 0, release.out);
+  const name = path.basename(installer);
+  assert.deepEqual(listing(out), [name, `${name}.minisig`]);
+  assert.ok(verified(path.join(out, name), path.join(keys, 'release.pub')));
 });
 
 test('a silent install puts program, menu entry and icons in place; the client shows the login page', async () => {

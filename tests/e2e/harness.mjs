@@ -38,8 +38,9 @@ function freePort() {
 
 // One demo service and one program folder; several client starts may share them.
 export class Road {
-  // clientName: the client's file name; the updater ends the client by that name,
-  // so a test that updates uses a name of its own.
+  // clientName: the file name the client runs under. The updater ends the client by
+  // that name, so a test that updates uses a name of its own: a second link to the
+  // folder's MervoClient, which marks the folder as an installation to upgrade.
   async setUp({ updateJson, clientName = 'MervoClient' } = {}) {
     this.clientName = clientName;
     this.root = fs.mkdtempSync(path.join(os.tmpdir(), 'mervo-e2e-'));
@@ -49,18 +50,19 @@ export class Road {
     this.state = path.join(this.root, 'state');
     this.bin = path.join(this.root, 'bin');
     fs.mkdirSync(this.bin);
-    for (const f of ['MervoUpgrade', 'signin_pl.so', 'ledger_pl.so'])
+    for (const f of ['MervoClient', 'MervoUpgrade', 'signin_pl.so', 'ledger_pl.so'])
       fs.copyFileSync(path.join(BIN, f), path.join(this.bin, f));
-    fs.copyFileSync(path.join(BIN, 'MervoClient'), path.join(this.bin, clientName));
-    fs.chmodSync(path.join(this.bin, clientName), 0o755);
+    fs.chmodSync(path.join(this.bin, 'MervoClient'), 0o755);
     fs.chmodSync(path.join(this.bin, 'MervoUpgrade'), 0o755);
+    if (clientName !== 'MervoClient') fs.linkSync(path.join(this.bin, 'MervoClient'), path.join(this.bin, clientName));
 
     const portFile = path.join(this.root, 'port');
     this.service = spawn(SERVICE, ['--port-file', portFile, '--state', this.state, '--demo', this.demo],
                          { stdio: 'ignore' });
     await waitFor('the demo service', () => fs.existsSync(portFile) && fs.readFileSync(portFile, 'utf8'));
     this.url = `http://127.0.0.1:${fs.readFileSync(portFile, 'utf8').trim()}`;
-    execFileSync(path.join(DEMO_DIR, 'write-config.sh'), [path.join(this.bin, 'config.ini'), this.url]);
+    execFileSync(path.join(DEMO_DIR, 'write-config.sh'),
+                 [path.join(this.bin, 'config.ini'), this.url, process.env.MERVO_VERSION ?? '']);
     this.clients = [];
   }
 
@@ -88,9 +90,20 @@ export class Road {
     return fs.existsSync(file) ? fs.readFileSync(file, 'utf8') : '';
   }
 
+  // Processes running a program of the folder, those the installer started among them.
+  programPids(name) {
+    return fs.readdirSync('/proc').filter((p) => /^\d+$/.test(p)).filter((p) => {
+      try {
+        const exe = fs.readlinkSync(`/proc/${p}/exe`);
+        return name ? exe === path.join(this.bin, name) : exe.startsWith(`${this.bin}/`);
+      } catch { return false; }
+    }).map(Number);
+  }
+
   async tearDown(failed) {
     if (failed) console.log(`--- client log ---\n${this.log()}`);
     for (const c of this.clients) if (!c.exited) c.child.kill('SIGKILL');
+    for (const pid of this.programPids()) try { process.kill(pid, 'SIGKILL'); } catch {}
     this.service?.kill();
     await sleep(200);
   }

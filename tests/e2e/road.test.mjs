@@ -101,29 +101,52 @@ test('a report opens in a secondary window; a redirect away from the service log
   });
 });
 
-// The demo service signs its installer with the key pair the build made.
-const unsignedBuild = !process.env.MERVO_UPDATE_SECRET_KEY && 'this build holds no update signing key';
-const update = (data = {}) => ({ success: true, data: {
-  needUpdate: true, version: '1.0.0.7', url: '/installer/MervoSetup.sh', installerName: 'MervoSetup.sh', ...data } });
+// The update the demo service offers: the next version's package, signed with the key
+// pair the build made (a build with release keys has neither).
+const UPDATE_DIR = process.env.MERVO_DEMO_UPDATE_DIR ?? '';
+const UPDATE = fs.existsSync(UPDATE_DIR) && fs.readdirSync(UPDATE_DIR).find((f) => /^MervoSetup-.+\.run$/.test(f));
+const NEXT = UPDATE && UPDATE.slice('MervoSetup-'.length, -'.run'.length);
+const noUpdate = !(UPDATE && process.env.MERVO_UPDATE_SECRET_KEY) && 'this build offers no signed update';
+const update = (data = {}) => ({ success: true, data: { needUpdate: true, ...data } });
+const helpers = (name) => fs.readdirSync('/proc').some((p) => {
+  try { return fs.readFileSync(`/proc/${p}/cmdline`, 'latin1').includes(`\0--application-name=${name}\0`); } catch { return false; }
+});
+const setting = (road, key) => (road.config().match(new RegExp(`^${key}=(.*)$`, 'm')) || [])[1];
 
-test('a signed update installs silently and ends the client', { skip: unsignedBuild }, async () => {
+test('a signed update ends the client, upgrades its folder in place and starts the new version', { skip: noUpdate }, async () => {
   await withRoad({ clientName: 'MervoClientUpdating', updateJson: update() }, async (road) => {
+    // Choices and the identity that earlier runs cached.
+    const kept = { CloseAction: 'min', PID: '0F8BFBFF000906EA', HID: 'S3YJNX0K' };
+    fs.appendFileSync(path.join(road.bin, 'config.ini'),
+      Object.entries(kept).map(([key, value]) => `${key}=${value}\n`).join(''));
+    const oldClient = fs.statSync(path.join(road.bin, 'MervoClient')).ino;
     const client = await road.startClient();
-    const record = path.join(road.state, 'installer-runs.txt');
-    await waitFor('the installer run', () => fs.existsSync(record), 30000);
-    assert.match(fs.readFileSync(record, 'utf8'), /cwd=.*\/bin args=\/SILENT$/m);
-    await waitFor('the client to be ended', () => client.exited, 10000);
+    await waitFor('the client to be ended', () => client.exited, 60000);
     assert.equal(client.exited.signal, 'SIGKILL');
-    assert.doesNotMatch(road.log(), /installer refused/);
+
+    const pid = await waitFor('the new client', () => road.programPids('MervoClient')[0], 60000);
+    // The login page names the window through the client's bridge.
+    await waitFor('its window with the login page', () => xwin('viewable', pid, 'Mervo 业务平台 - 登录'), 60000);
+    assert.notEqual(fs.statSync(path.join(road.bin, 'MervoClient')).ino, oldClient);
+    for (const [key, value] of Object.entries({ Version: NEXT, ...kept })) assert.equal(setting(road, key), value, key);
+    assert.ok(!fs.existsSync(path.join(process.env.XDG_DATA_HOME, 'Mervo')), 'installed nowhere else');
+
+    // Its updater asked the service as the new version and was turned down; nothing
+    // of the ended client lives on.
+    const asked = fs.readFileSync(path.join(road.state, 'update-requests.log'), 'utf8').trim().split('\n')
+      .map((line) => JSON.parse(line.slice(line.indexOf(' ') + 1)).localVersion);
+    assert.deepEqual(asked, [process.env.MERVO_VERSION, NEXT]);
+    assert.deepEqual(road.programPids('MervoClient'), [pid]);
+    await waitFor('the ended client\'s web processes to end', () => !helpers('MervoClientUpdating'), 20000);
   });
 });
 
-test('a tampered installer is refused and the client goes on', { skip: unsignedBuild }, async () => {
-  // A valid signature, but for other bytes than the service hands out.
+test('a tampered installer is refused and the client goes on', { skip: noUpdate }, async () => {
+  // A valid signature for the offered name and version, but of other bytes.
   const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'mervo-sign-'));
-  fs.writeFileSync(path.join(dir, 'MervoSetup.sh'), '#!/bin/sh\necho the genuine installer\n');
-  const signed = JSON.parse(execFileSync('bash', [process.env.MERVO_SIGN_TOOL, path.join(dir, 'MervoSetup.sh'),
-    '1.0.0.7', process.env.MERVO_UPDATE_SECRET_KEY], { stdio: ['ignore', 'pipe', 'ignore'] }).toString());
+  fs.writeFileSync(path.join(dir, UPDATE), '#!/bin/sh\necho the genuine installer\n');
+  const signed = JSON.parse(execFileSync('bash', [process.env.MERVO_SIGN_TOOL, path.join(dir, UPDATE),
+    NEXT, process.env.MERVO_UPDATE_SECRET_KEY], { stdio: ['ignore', 'pipe', 'ignore'] }).toString());
   fs.rmSync(dir, { recursive: true });
   await withRoad({ clientName: 'MervoClientTampered', updateJson: update({ signature: signed.signature }) },
     async (road) => {
@@ -132,7 +155,8 @@ test('a tampered installer is refused and the client goes on', { skip: unsignedB
         .test(road.log()), 30000);
       await page(client, /\/login\/index\.html/);
       assert.equal(client.exited, null);
-      assert.ok(!fs.existsSync(path.join(road.state, 'installer-runs.txt')));
+      assert.equal(setting(road, 'Version'), process.env.MERVO_VERSION);
+      assert.deepEqual(road.programPids('MervoClient'), []);
     });
 });
 
