@@ -74,7 +74,15 @@ bool startDetached(const QString &program, const QStringList &arguments)
 {
     QFile file(program);
     file.setPermissions(file.permissions() | QFileDevice::ExeOwner | QFileDevice::ExeUser);
-    return QProcess::startDetached(program, arguments);
+    // The caller's output may be a pipe to a process that is about to end (the updater's
+    // to the client it ends); the detached program must not write into it.
+    QProcess process;
+    process.setProgram(program);
+    process.setArguments(arguments);
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
+    return process.startDetached();
 }
 
 } // namespace ProgramControl

@@ -35,15 +35,16 @@ private slots:
         c.waitForFinished();
     }
 
-    void startDetached_makesFileExecutableAndPassesArguments()
+    void startDetached_makesFileExecutableAndPassesArguments_outputGoesNowhere()
     {
         QTemporaryDir dir;
         const QString script = dir.filePath("installer.sh");
         const QString record = dir.filePath("record.txt");
         QFile f(script);
         QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("#!/bin/sh\nprintf '%s|' \"$@\" > \"$0.rec.tmp\" && mv \"$0.rec.tmp\" \"" +
-                record.toUtf8() + "\"\n");
+        // Records its arguments and where its error output goes (never into the caller's pipes).
+        f.write("#!/bin/sh\n{ printf '%s|' \"$@\"; readlink /proc/$$/fd/2; } > \"$0.rec.tmp\""
+                " && mv \"$0.rec.tmp\" \"" + record.toUtf8() + "\"\n");
         f.close();
         QFile::setPermissions(script, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 
@@ -51,7 +52,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(record), 5000);
         QFile r(record);
         QVERIFY(r.open(QIODevice::ReadOnly));
-        QCOMPARE(r.readAll(), QByteArray("/SILENT|two words|"));
+        QCOMPARE(r.readAll(), QByteArray("/SILENT|two words|/dev/null\n"));
     }
 
     void runTool_returnsStandardOutput()
