@@ -211,6 +211,23 @@ void DemoService::routes()
         streamFile(res, "attachment; filename=\"large.bin\"", mib << 20);
     });
 
+    // A transfer that breaks off: announces mb MiB, sends kb KiB of it and drops the
+    // connection, on every request (so also when the client tries to resume it).
+    server->Get("/files/cut.bin", [this](const httplib::Request &req, httplib::Response &res) {
+        const size_t announced = size_t(qMax(1u, param(req, "mb").toUInt())) << 20;
+        const size_t sent =
+            std::min(announced / 2, size_t(qMax(1u, param(req, "kb").toUInt())) << 10);
+        appendLine(stateDir + "/cut-requests.log",
+                   QByteArray::fromStdString(req.get_header_value("Range")));
+        res.set_header("Content-Disposition", "attachment; filename=\"cut.bin\"");
+        res.set_content_provider(
+            announced, "application/octet-stream",
+            [sent](size_t offset, size_t length, httplib::DataSink &sink) {
+                const std::string chunk(offset < sent ? std::min(length, sent - offset) : 0, 'c');
+                return !chunk.empty() && sink.write(chunk.data(), chunk.size());
+            });
+    });
+
     // The update service: answers from update.json, which a person may edit. An answer
     // that needs an update but names no url offers the update package; members that
     // update.json gives (a signature, an installer name) win over the package's.

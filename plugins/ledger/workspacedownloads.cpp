@@ -95,6 +95,23 @@ void WorkspaceDownloads::watchDownload(QWebEngineDownloadItem *item)
                 if (item->state() == QWebEngineDownloadItem::DownloadInProgress)
                     onDownloadProgress(received, total);
             });
+
+    // Items left with the profile are deleted at exit after the profile's own data, and
+    // one still "in progress" then cancels itself through freed memory (Qt WebEngine
+    // 5.15). So an accepted item leaves the profile and goes when its transfer is over,
+    // whether or not the workspace still exists.
+    QObject *profile = item->parent();
+    item->setParent(nullptr);
+    connect(item, &QWebEngineDownloadItem::finished, item, &QObject::deleteLater);
+    // A resumed transfer reports through a new item and the old one stays "in progress";
+    // it goes with its replacement (deleting it earlier would cancel the transfer).
+    if (auto *owner = qobject_cast<QWebEngineProfile *>(profile)) {
+        connect(owner, &QWebEngineProfile::downloadRequested, item,
+                [item](QWebEngineDownloadItem *next) {
+                    if (next != item && next->id() == item->id())
+                        connect(next, &QObject::destroyed, item, &QObject::deleteLater);
+                });
+    }
 }
 
 void WorkspaceDownloads::onDownloadFinished(QWebEngineDownloadItem *item)

@@ -206,3 +206,52 @@ test('closing the workspace hides to the tray when asked to; a second start brin
     await waitFor('the window to come back', () => visible(client, title));
   });
 });
+
+// Answers the client's save dialog with the given file.
+async function saveAs(target) {
+  const dialog = await waitFor('the save dialog', () => {
+    try { return execFileSync('xdotool', ['search', '--onlyvisible', '--name', '保存文件']).toString().split('\n')[0]; }
+    catch { return ''; }
+  });
+  execFileSync('xdotool', ['windowfocus', '--sync', dialog]);
+  execFileSync('xdotool', ['key', 'ctrl+a']);
+  execFileSync('xdotool', ['type', '--delay', '1', target]);
+  execFileSync('xdotool', ['key', 'Return']);
+}
+
+test('quitting after a download broke off ends cleanly, from the workspace and after a log-out', async () => {
+  // Freed memory is overwritten, so a use after free at exit crashes every time.
+  process.env.MALLOC_PERTURB_ = '165';
+  try {
+    await withRoad({}, async (road) => {
+      fs.appendFileSync(path.join(road.bin, 'config.ini'), 'CloseAction=close\n');
+      const log = path.join(road.state, 'cut-requests.log');
+      const requests = () => (fs.existsSync(log) ? fs.readFileSync(log, 'utf8').split('\n').length - 1 : 0);
+      for (let round = 0; round < 20; ++round) {
+        const client = await road.startClient();
+        await login(client);
+        const work = await page(client, /\/workspace\/main\.html/);
+        await work.ready('#who');
+        const before = requests();
+        await work.eval(`(() => { const a = document.createElement('a'); a.href = '/files/cut.bin?mb=1&kb=64';
+          document.body.appendChild(a); a.click(); })()`);
+        await saveAs(path.join(road.root, `cut-${round}.bin`));
+        // The transfer breaks off and the engine resumes it; the second resumption
+        // means the first one has run its course.
+        await waitFor('two resumptions', () => requests() >= before + 3);
+        if (round % 2) {
+          await work.clickAway('#logout');
+          await (await page(client, /\/login\/index\.html/)).close();
+        } else {
+          await work.close();
+        }
+        await waitFor('the window to close', () =>
+          [TITLE, 'Mervo 演示版', 'Mervo 业务平台 - 登录'].some((t) => xwin('close', client.child.pid, t)));
+        await waitFor('the client to end', () => client.exited, 30000);
+        assert.deepEqual(client.exited, { code: 0, signal: null }, `round ${round}`);
+      }
+    });
+  } finally {
+    delete process.env.MALLOC_PERTURB_;
+  }
+});
