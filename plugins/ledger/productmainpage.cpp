@@ -20,9 +20,6 @@ bool ProductMainPage::acceptWebNavigation(const QUrl &url, NavigationType type, 
              << "ProductMainPage::acceptNavigationRequest" << 23 << typeName << url << isMainFrame;
     qDebug() << "productmainpage"
              << "ProductMainPage::acceptNavigationRequest" << 24 << m_baseHost;
-    // The client itself loads its resource pages (the outage page); pages cannot type.
-    if (type == NavigationTypeTyped && url.scheme() == QLatin1String("qrc"))
-        return true;
     if (NavigationRules::leavesService(text, m_baseHost, type, isMainFrame)) {
         qDebug() << "login out case url:" << url;
         emit outlick();

@@ -3,6 +3,7 @@
 #include "jsstring.h"
 
 #include <QDebug>
+#include <QFile>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
@@ -22,9 +23,14 @@ static bool isWebUrl(const QUrl &url)
     return url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https");
 }
 
-static bool isOutagePage(const QUrl &url)
+// The client's page, written over Chromium's error page: the view keeps the failed
+// address, so a reload (F5) tries it again.
+static QString outagePageHtml()
 {
-    return url.scheme() == QLatin1String("qrc") && url.path() == QLatin1String("/outage.html");
+    QFile file(QStringLiteral(":/outage.html"));
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("<title>无法连接到服务器</title><h1>无法连接到服务器</h1>");
+    return QString::fromUtf8(file.readAll());
 }
 
 OutageRetry::OutageRetry(QWebEngineView *view)
@@ -42,12 +48,6 @@ OutageRetry::OutageRetry(QWebEngineView *view)
     });
     connect(view, &QWebEngineView::loadStarted, this, &OutageRetry::onLoadStarted);
     connect(view, &QWebEngineView::loadFinished, this, &OutageRetry::onLoadFinished);
-    connect(view, &QWebEngineView::urlChanged, this, &OutageRetry::onUrlChanged);
-}
-
-QUrl OutageRetry::outagePageUrl()
-{
-    return QUrl(QStringLiteral("qrc:/outage.html"));
 }
 
 int OutageRetry::backOffMs(int failures)
@@ -92,8 +92,6 @@ int OutageRetry::sinceLastAttemptMs() const
 
 void OutageRetry::onLoadStarted()
 {
-    if (loadingOwnPage)
-        return;
     // Any other load (an attempt, F5, the page itself) ends the wait.
     lastAttempt.restart();
     retryTimer.stop();
@@ -106,14 +104,6 @@ void OutageRetry::onLoadFinished(bool ok)
     if (!view)
         return;
     const QUrl url = view->url();
-    if (isOutagePage(url)) {
-        loadingOwnPage = false;
-        if (ok) {
-            outageShown = true;
-            fillOutagePage();
-        }
-        return;
-    }
     if (!isWebUrl(url))
         return;
     if (ok) {
@@ -123,12 +113,6 @@ void OutageRetry::onLoadFinished(bool ok)
         return;
     }
     classifyFailure(url);
-}
-
-void OutageRetry::onUrlChanged(const QUrl &url)
-{
-    if (outageShown && isOutagePage(url) && url.fragment().startsWith(QLatin1String("retry")))
-        retryNow();
 }
 
 void OutageRetry::classifyFailure(const QUrl &failed)
@@ -156,19 +140,16 @@ void OutageRetry::showOutage(const QUrl &failed, const QString &errorCode)
                        << failed.adjusted(QUrl::RemoveUserInfo | QUrl::RemoveQuery).toString()
                        << "retry in" << wait << "ms";
     retryTimer.start(wait);
-    loadingOwnPage = true;
-    view->load(outagePageUrl());
-}
-
-void OutageRetry::fillOutagePage()
-{
     // The address without its query: tokens stay off the screen.
     const QString address =
-        intended.adjusted(QUrl::RemoveUserInfo | QUrl::RemoveQuery | QUrl::RemoveFragment)
-            .toString();
-    const int seconds = retryTimer.isActive() ? (retryTimer.remainingTime() + 999) / 1000 : 0;
+        failed.adjusted(QUrl::RemoveUserInfo | QUrl::RemoveQuery | QUrl::RemoveFragment).toString();
     view->page()->runJavaScript(
-        QStringLiteral("mervoOutage(%1, %2);").arg(jsStringLiteral(address)).arg(seconds));
+        QStringLiteral("document.open(); document.write(%1); document.close();"
+                       "mervoOutage(%2, %3, %4);")
+            .arg(jsStringLiteral(outagePageHtml()), jsStringLiteral(address))
+            .arg((wait + 999) / 1000)
+            .arg(jsStringLiteral(failed.toString())));
+    outageShown = true;
 }
 
 void OutageRetry::attempt()

@@ -20,7 +20,6 @@ class OutageRetry final : public QObject
 public:
     explicit OutageRetry(QWebEngineView *view);
 
-    static QUrl outagePageUrl();
     // The wait before automatic attempt number `failures` (1: the first), in ms.
     static int backOffMs(int failures);
     // Whether a Chromium error code means the service was not reached at all.
@@ -31,7 +30,7 @@ public:
     // Milliseconds until the next automatic attempt; -1 when none is due.
     int pendingRetryMs() const;
 
-    // Loads the address that failed at once (the page's button, F5).
+    // Loads the address that failed at once.
     void retryNow();
     // Reloads the view once, at least a second after the last attempt started.
     void reloadSoon();
@@ -43,10 +42,8 @@ signals:
 private:
     void onLoadStarted();
     void onLoadFinished(bool ok);
-    void onUrlChanged(const QUrl &url);
     void classifyFailure(const QUrl &failed);
     void showOutage(const QUrl &failed, const QString &errorCode);
-    void fillOutagePage();
     void attempt();
     int sinceLastAttemptMs() const;
 
@@ -58,5 +55,4 @@ private:
     int failures = 0;
     int failureCheck = 0; // the load whose failure is being looked at
     bool outageShown = false;
-    bool loadingOwnPage = false;
 };
