@@ -37,7 +37,13 @@ ServicePage::ServicePage(std::shared_ptr<const TrustPolicy> policy, QObject *par
             });
     connect(this, &QWebEnginePage::proxyAuthenticationRequired, this,
             [this](const QUrl &, QAuthenticator *authenticator, const QString &proxyHost) {
-                SignInPrompt::ask(dialogParent(), proxyHost, authenticator);
+                // What the user gave before, once per page: asked again, it was wrong.
+                if (!proxySignInRecalled && SignInPrompt::recallProxy(proxyHost, authenticator)) {
+                    proxySignInRecalled = true;
+                    return;
+                }
+                if (SignInPrompt::ask(dialogParent(), proxyHost, authenticator))
+                    SignInPrompt::rememberProxy(proxyHost, *authenticator);
             });
 }
 

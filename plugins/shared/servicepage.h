@@ -33,4 +33,5 @@ private:
     void onFeaturePermissionRequested(const QUrl &origin, Feature feature);
 
     std::shared_ptr<const TrustPolicy> m_policy;
+    bool proxySignInRecalled = false;
 };

@@ -1,5 +1,6 @@
 #include "signinprompt.h"
 
+#include <QApplication>
 #include <QAuthenticator>
 #include <QDebug>
 #include <QDialogButtonBox>
@@ -54,14 +55,36 @@ QString SignInPrompt::password() const
     return passwordEdit->text();
 }
 
-void SignInPrompt::ask(QWidget *parent, const QString &host, QAuthenticator *authenticator)
+bool SignInPrompt::ask(QWidget *parent, const QString &host, QAuthenticator *authenticator)
 {
     SignInPrompt prompt(host, authenticator->realm(), parent);
     if (prompt.exec() != QDialog::Accepted) {
         qDebug() << "sign-in cancelled:" << host;
         *authenticator = QAuthenticator();
-        return;
+        return false;
     }
     authenticator->setUser(prompt.user());
     authenticator->setPassword(prompt.password());
+    return true;
+}
+
+// An application property, so that both plug-ins (each with its own copy of this
+// code) see the same answers.
+static const char proxySignIns[] = "mervoProxySignIns";
+
+void SignInPrompt::rememberProxy(const QString &proxyHost, const QAuthenticator &authenticator)
+{
+    QVariantMap known = qApp->property(proxySignIns).toMap();
+    known.insert(proxyHost, QStringList{authenticator.user(), authenticator.password()});
+    qApp->setProperty(proxySignIns, known);
+}
+
+bool SignInPrompt::recallProxy(const QString &proxyHost, QAuthenticator *authenticator)
+{
+    const QStringList known = qApp->property(proxySignIns).toMap().value(proxyHost).toStringList();
+    if (known.size() != 2)
+        return false;
+    authenticator->setUser(known.at(0));
+    authenticator->setPassword(known.at(1));
+    return true;
 }

@@ -19,7 +19,13 @@ public:
     QString password() const;
 
     // Asks and fills authenticator; a cancel nulls it, which cancels the request.
-    static void ask(QWidget *parent, const QString &host, QAuthenticator *authenticator);
+    // Returns whether the user answered.
+    static bool ask(QWidget *parent, const QString &host, QAuthenticator *authenticator);
+
+    // A proxy's sign-in, kept in memory for this run and shared by both modules'
+    // views: the workspace clears the engine's own memory of it at every login.
+    static void rememberProxy(const QString &proxyHost, const QAuthenticator &authenticator);
+    static bool recallProxy(const QString &proxyHost, QAuthenticator *authenticator);
 
 private:
     QLineEdit *userEdit;
