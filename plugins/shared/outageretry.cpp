@@ -80,11 +80,6 @@ bool OutageRetry::isUnreachable(const QString &errorCode)
     return codes.contains(errorCode);
 }
 
-int OutageRetry::pendingRetryMs() const
-{
-    return retryTimer.isActive() ? retryTimer.remainingTime() : -1;
-}
-
 int OutageRetry::sinceLastAttemptMs() const
 {
     return lastAttempt.isValid() ? int(std::min<qint64>(lastAttempt.elapsed(), 1 << 30)) : 1 << 30;
@@ -95,7 +90,6 @@ void OutageRetry::onLoadStarted()
     // Any other load (an attempt, F5, the page itself) ends the wait.
     lastAttempt.restart();
     retryTimer.stop();
-    outageShown = false;
     ++failureCheck;
 }
 
@@ -143,13 +137,13 @@ void OutageRetry::showOutage(const QUrl &failed, const QString &errorCode)
     // The address without its query: tokens stay off the screen.
     const QString address =
         failed.adjusted(QUrl::RemoveUserInfo | QUrl::RemoveQuery | QUrl::RemoveFragment).toString();
-    view->page()->runJavaScript(
-        QStringLiteral("document.open(); document.write(%1); document.close();"
-                       "mervoOutage(%2, %3, %4);")
-            .arg(jsStringLiteral(outagePageHtml()), jsStringLiteral(address))
-            .arg((wait + 999) / 1000)
-            .arg(jsStringLiteral(failed.toString())));
-    outageShown = true;
+    // Put together piece by piece: addresses may hold "%1"-like text.
+    const QString script =
+        QStringLiteral("document.open(); document.write(") + jsStringLiteral(outagePageHtml()) +
+        QStringLiteral("); document.close(); mervoOutage(") + jsStringLiteral(address) +
+        QLatin1Char(',') + QString::number((wait + 999) / 1000) + QLatin1Char(',') +
+        jsStringLiteral(failed.toString()) + QStringLiteral(");");
+    view->page()->runJavaScript(script);
 }
 
 void OutageRetry::attempt()
@@ -158,12 +152,6 @@ void OutageRetry::attempt()
         return;
     qDebug() << "service retry:" << intended.host();
     view->load(intended);
-}
-
-void OutageRetry::retryNow()
-{
-    retryTimer.stop();
-    attempt();
 }
 
 void OutageRetry::reloadSoon()

@@ -25,18 +25,11 @@ public:
     // Whether a Chromium error code means the service was not reached at all.
     static bool isUnreachable(const QString &errorCode);
 
-    bool showsOutage() const { return outageShown; }
-    QUrl intendedUrl() const { return intended; }
-    // Milliseconds until the next automatic attempt; -1 when none is due.
-    int pendingRetryMs() const;
-
-    // Loads the address that failed at once.
-    void retryNow();
     // Reloads the view once, at least a second after the last attempt started.
     void reloadSoon();
 
 signals:
-    // A load failed although the service answered (an HTTP error without page).
+    // A load failed although something answered (an HTTP error, an aborted load).
     void failedWithAnswer();
 
 private:
@@ -54,5 +47,4 @@ private:
     QUrl intended;
     int failures = 0;
     int failureCheck = 0; // the load whose failure is being looked at
-    bool outageShown = false;
 };
