@@ -23,12 +23,12 @@ int main(int argc, char *argv[])
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Mervo demo service on 127.0.0.1"));
     parser.addHelpOption();
-    parser.addOptions({{"port", "Port to listen on (0: any free port).", "port", "0"},
-                       {"port-file", "Write the chosen port to this file.", "file"},
-                       {"state", "Folder for the service's records.", "dir", QDir::tempPath()},
-                       {"demo", "The demo folder (site, accounts).", "dir", MERVO_DEMO_DIR},
-                       {"host", "Host name in the addresses the service hands out.", "name",
-                        "127.0.0.1"}});
+    parser.addOptions(
+        {{"port", "Port to listen on (0: any free port).", "port", "0"},
+         {"port-file", "Write the chosen port to this file.", "file"},
+         {"state", "Folder for the service's records.", "dir", QDir::tempPath()},
+         {"demo", "The demo folder (site, accounts).", "dir", MERVO_DEMO_DIR},
+         {"host", "Host name in the addresses the service hands out.", "name", "127.0.0.1"}});
     parser.process(app);
 
     DemoService service(parser.value("demo"), parser.value("state"));
