@@ -75,13 +75,18 @@ async function login(client) {
 const xdotool = (...args) => execFileSync('xdotool', args.map(String)).toString();
 const visibleWindow = (name) => { try { return xdotool('search', '--onlyvisible', '--name', name).split('\n')[0]; } catch { return ''; } };
 
-test('through squid alone: login page, workspace, a download and the update check', async () => {
+test('through squid alone: login page, workspace, a download, the chat call and the update check', async () => {
   const squid = await startSquid();
   try {
     await withRoad({ host: HOST }, async (road) => {
       const client = await road.startClient({ env: squid.env });
       const work = await login(client);
       await waitFor('the session', async () => (await work.text('#who')).includes('Acme / demo'));
+
+      // The page's chat call, and the client's own fetch of the same answer.
+      await work.click('#service');
+      await waitFor('both chat calls', () =>
+        (squid.access().match(/GET http:\/\/service\.mervo\.test:\d+\/tp\/wpaCall\/getProtocol/g) || []).length >= 2);
 
       await work.click('#download-xlsx');
       const dialog = await waitFor('the save dialog', () => visibleWindow('保存文件'));

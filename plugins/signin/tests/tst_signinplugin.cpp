@@ -409,9 +409,10 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         WebTest::eval(page(), "fetch('/stall/tp/wpaCall/getProtocol?id=1'); window.after = 1");
-        // The bound is counted from the interception, which a busy machine may delay.
+        // The bound is counted from the interception, which a busy machine may delay;
+        // a coarse timer may end up to 5 % early.
         QVERIFY(QTest::qWaitFor([&] { return gaveUp.count() == 1; }, 30000));
-        QVERIFY(clock.elapsed() >= 10000);
+        QVERIFY(clock.elapsed() >= 9500);
         QVERIFY(desktop.urls.isEmpty());
         releaseStall = true;
         QCOMPARE(WebTest::eval(page(), "1 + 1").toInt(), 2);
