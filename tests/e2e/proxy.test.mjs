@@ -48,7 +48,11 @@ async function startSquid({ auth = false } = {}) {
   ].join('\n'));
   if (root) for (const f of fs.readdirSync(dir)) fs.chmodSync(path.join(dir, f), 0o644);
   if (root) execFileSync('chown', ['proxy', dir]);
-  const child = spawn('/usr/sbin/squid', ['-N', '-f', path.join(dir, 'squid.conf')], { stdio: 'ignore' });
+  // A service name of its own keeps its shared-memory segments apart from any other squid.
+  const name = `mervo${port}`;
+  const child = spawn('/usr/sbin/squid', ['-N', '-n', name, '-f', path.join(dir, 'squid.conf')],
+                      { stdio: 'ignore' });
+  const exited = new Promise((resolve) => child.on('exit', resolve));
   await waitFor('squid', () => new Promise((resolve) => {
     const s = net.connect(port, '127.0.0.1', () => { s.end(); resolve(true); });
     s.on('error', () => resolve(false));
@@ -58,7 +62,14 @@ async function startSquid({ auth = false } = {}) {
     env: { http_proxy: `http://127.0.0.1:${port}`, https_proxy: `http://127.0.0.1:${port}`,
            no_proxy: 'localhost,127.0.0.1' },
     access: () => fs.existsSync(path.join(dir, 'access.log')) ? fs.readFileSync(path.join(dir, 'access.log'), 'utf8') : '',
-    stop() { child.kill('SIGKILL'); fs.rmSync(dir, { recursive: true, force: true }); },
+    async stop() {
+      child.kill('SIGTERM');
+      const timer = setTimeout(() => child.kill('SIGKILL'), 10000);
+      await exited;
+      clearTimeout(timer);
+      for (const f of fs.readdirSync('/dev/shm')) if (f.startsWith(`${name}-`)) fs.rmSync(`/dev/shm/${f}`, { force: true });
+      fs.rmSync(dir, { recursive: true, force: true });
+    },
   };
 }
 
@@ -106,7 +117,7 @@ test('through squid alone: login page, workspace, a download, the chat call and 
       assert.ok(fs.existsSync(path.join(road.state, 'update-requests.log')));
     });
   } finally {
-    squid.stop();
+    await squid.stop();
   }
 });
 
@@ -126,6 +137,6 @@ test('a proxy that asks for a password: the dialog, then the road goes on', asyn
       assert.match(squid.access(), new RegExp(`${USER} HIER_DIRECT/127\\.0\\.0\\.1`));
     });
   } finally {
-    squid.stop();
+    await squid.stop();
   }
 });
