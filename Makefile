@@ -6,7 +6,8 @@ APT_PACKAGES := cmake ninja-build g++ make pkg-config \
 	qtbase5-dev qtwebengine5-dev libqt5webchannel5-dev libqt5svg5-dev qttools5-dev-tools \
 	libcpp-httplib-dev libx11-dev minisign libsodium-dev \
 	xvfb xauth xdotool trayer fonts-wqy-microhei curl time \
-	makeself desktop-file-utils g++-mingw-w64-x86-64
+	makeself desktop-file-utils g++-mingw-w64-x86-64 \
+	qttranslations5-l10n squid poppler-utils
 
 .PHONY: deps build test demo package clean
 

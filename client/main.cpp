@@ -1,3 +1,4 @@
+#include "clientenvironment.h"
 #include "configfile.h"
 #include "mainwindow.h"
 #include "singleinstance.h"
@@ -30,9 +31,13 @@ int main(int argc, char *argv[])
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
     QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps, true);
     QCoreApplication::setAttribute(Qt::AA_UseOpenGLES, true);
+    ClientEnvironment::useChineseLocale();
     QtWebEngine::initialize();
 
     auto app = std::make_unique<QApplication>(argc, argv);
+    // Before the web profile exists: it reads the proxy choice once.
+    ClientEnvironment::useSystemProxy();
+    ClientEnvironment::installTranslations(app.get());
     QWebEngineSettings::defaultSettings()->setAttribute(QWebEngineSettings::PdfViewerEnabled,
                                                         true);
     // From here on every relative path (settings, plug-ins, updater) is the program folder.

@@ -4,6 +4,7 @@
 #include "closedialog.h"
 #include "configfile.h"
 #include "jsstring.h"
+#include "notificationpresenter.h"
 #include "plugininterface.h"
 #include "pluginmanager.h"
 
@@ -32,6 +33,7 @@ MainWindow::MainWindow(QWidget *parent)
     trayIcon->setToolTip(QStringLiteral("Mervo客户端"));
     trayIcon->setVisible(true);
     connect(trayIcon, &QSystemTrayIcon::activated, this, &MainWindow::slt_ActivatedTrayIcon);
+    new NotificationPresenter(trayIcon, this);
 
     trayMenu = new QMenu(this);
     auto *quitAction = new QAction(QStringLiteral("退出客户端"), this);

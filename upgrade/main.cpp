@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDebug>
+#include <QNetworkProxyFactory>
 #include <QTextCodec>
 
 #include <cstdlib>
@@ -18,6 +19,8 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationVersion(QStringLiteral("1.0.0.5"));
     QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
+    // Behind a company proxy: http_proxy, https_proxy and no_proxy as the system sets them.
+    QNetworkProxyFactory::setUseSystemConfiguration(true);
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("mervo updater"));

@@ -1,4 +1,6 @@
+#include "clientenvironment.h"
 #include "mainwindow.h"
+#include "notificationpresenter.h"
 #include "plugininterface.h"
 #include "pluginmanager.h"
 #include "testhttpserver.h"
@@ -7,6 +9,7 @@
 #include "xwindows.h"
 
 #include <QCheckBox>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
@@ -16,9 +19,11 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWebEnginePage>
+#include <QWebEngineProfile>
 #include <QWebEngineView>
 
 #include <functional>
@@ -84,6 +89,7 @@ private slots:
             "/login-query.html",
             "<html><body><a id='register' href='/reg/p.html?a=1'>reg</a></body></html>");
         server.servePage("/work.html", "<html><body>work</body></html>");
+        server.servePage("/notify.html", "<html><body>notify</body></html>");
         QVERIFY(server.start());
     }
 
@@ -124,6 +130,47 @@ private slots:
         QCOMPARE(loginFixture()->property("calls").toStringList().last(),
                  QStringLiteral("centerLayout:"));
         QCOMPARE(w.minimumSize(), w.size());
+    }
+
+    void chineseSetUp_qtDialogTextsAndAcceptLanguage()
+    {
+        QVERIFY(ClientEnvironment::installTranslations(qApp));
+        QDialogButtonBox box(QDialogButtonBox::Cancel | QDialogButtonBox::Save);
+        QCOMPARE(box.button(QDialogButtonBox::Cancel)->text(), QStringLiteral("取消"));
+        QCOMPARE(box.button(QDialogButtonBox::Save)->text(), QStringLiteral("保存"));
+        QCOMPARE(QWebEngineProfile::defaultProfile()->httpAcceptLanguage(),
+                 QStringLiteral("zh-CN,zh"));
+    }
+
+    void webNotification_trayBalloonWithItsTitle_clickBringsWindowBackAndTellsThePage()
+    {
+        MainWindow w;
+        auto *presenter = w.findChild<NotificationPresenter *>();
+        QVERIFY(presenter);
+        QSignalSpy presented(presenter, &NotificationPresenter::presented);
+        QWebEngineView view;
+        QWebEnginePage page(QWebEngineProfile::defaultProfile());
+        view.setPage(&page);
+        connect(&page, &QWebEnginePage::featurePermissionRequested, &page,
+                [&page](const QUrl &origin, QWebEnginePage::Feature feature) {
+                    page.setFeaturePermission(origin, feature,
+                                              QWebEnginePage::PermissionGrantedByUser);
+                });
+        page.load(server.url("/notify.html"));
+        QVERIFY(WebTest::waitLoaded(&view, server.url("/notify.html")));
+        WebTest::eval(&page, "Notification.requestPermission().then(function () {"
+                             "  var n = new Notification('新订单', {body: '订单 42 已付款'});"
+                             "  n.onclick = function () { window.clicked = true; };"
+                             "}); 1");
+        QVERIFY(QTest::qWaitFor([&] { return presented.count() == 1; }, 10000));
+        QCOMPARE(presented.at(0).at(0).toString(), QStringLiteral("新订单"));
+        QCOMPARE(presented.at(0).at(1).toString(), QStringLiteral("订单 42 已付款"));
+
+        w.hide();
+        emit w.findChild<QSystemTrayIcon *>()->messageClicked();
+        QVERIFY(w.isVisible());
+        QVERIFY(QTest::qWaitFor(
+            [&] { return WebTest::eval(&page, "window.clicked === true", 1000).toBool(); }, 10000));
     }
 
     void trayMenu_versionEntry_andMultiClientToggleWritesOneZero()

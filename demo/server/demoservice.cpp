@@ -79,6 +79,11 @@ int DemoService::bind(int wanted)
     return port;
 }
 
+QString DemoService::base() const
+{
+    return QStringLiteral("http://%1:%2").arg(publicHost).arg(port);
+}
+
 void DemoService::run()
 {
     server->listen_after_bind();
@@ -135,8 +140,8 @@ void DemoService::routes()
                 const QString token = QStringLiteral("%1:%2:%3")
                     .arg(account["company"].toString(), account["user"].toString(),
                          QUuid::createUuid().toString(QUuid::Id128));
-                const QString workspace = QStringLiteral("http://127.0.0.1:%1/workspace/main.html?token=%2")
-                    .arg(port).arg(QString::fromLatin1(QUrl::toPercentEncoding(token)));
+                const QString workspace = QStringLiteral("%1/workspace/main.html?token=%2")
+                    .arg(base()).arg(QString::fromLatin1(QUrl::toPercentEncoding(token)));
                 sendJson(res, {{"ok", true}, {"productName", account["productName"]},
                                {"productId", account["productId"]}, {"token", token},
                                {"workspaceUrl", workspace}});
@@ -147,8 +152,8 @@ void DemoService::routes()
     });
 
     server->Get("/api/workspace-url", [this](const httplib::Request &req, httplib::Response &res) {
-        sendJson(res, {{"url", QStringLiteral("http://127.0.0.1:%1/workspace/main.html?token=%2")
-                                   .arg(port).arg(QString::fromLatin1(QUrl::toPercentEncoding(param(req, "token"))))}});
+        sendJson(res, {{"url", QStringLiteral("%1/workspace/main.html?token=%2")
+                                   .arg(base()).arg(QString::fromLatin1(QUrl::toPercentEncoding(param(req, "token"))))}});
     });
 
     // Who a workspace token belongs to; tokens name an account of accounts.json.
@@ -246,7 +251,7 @@ void DemoService::routes()
         }
         const QString url = data["url"].toString();
         if (url.startsWith('/'))
-            data["url"] = QStringLiteral("http://127.0.0.1:%1%2").arg(port).arg(url);
+            data["url"] = base() + url;
         answer["data"] = data;
         sendJson(res, answer);
     });

@@ -25,11 +25,15 @@ public:
 
     // Binds 127.0.0.1:port (0: any free port); returns the port or -1.
     int bind(int port);
+    // The host name in the addresses the service hands out (default 127.0.0.1), for
+    // example one that only a proxy can resolve.
+    void setPublicHost(const QString &host) { publicHost = host; }
     void run();
     void stop();
 
 private:
     void routes();
+    QString base() const;
     QJsonArray accounts() const;
     QJsonObject updatePackage() const;
 
@@ -42,4 +46,5 @@ private:
     QString stateDir;
     QString updateDir;
     int port = 0;
+    QString publicHost = QStringLiteral("127.0.0.1");
 };

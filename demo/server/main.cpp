@@ -1,4 +1,5 @@
 // mervo-demo-service [--port N] [--port-file FILE] [--state DIR] [--demo DIR] [--updates DIR]
+//                     [--host NAME]
 #include "demoservice.h"
 
 #include <QCommandLineParser>
@@ -28,10 +29,12 @@ int main(int argc, char *argv[])
          {"port-file", "Write the chosen port to this file.", "file"},
          {"state", "Folder for the service's records.", "dir", QDir::tempPath()},
          {"demo", "The demo folder (site, accounts).", "dir", MERVO_DEMO_DIR},
-         {"updates", "Folder of the update package on offer.", "dir", MERVO_DEMO_UPDATE_DIR}});
+         {"updates", "Folder of the update package on offer.", "dir", MERVO_DEMO_UPDATE_DIR},
+         {"host", "Host name in the addresses the service hands out.", "name", "127.0.0.1"}});
     parser.process(app);
 
     DemoService service(parser.value("demo"), parser.value("state"), parser.value("updates"));
+    service.setPublicHost(parser.value("host"));
     const int port = service.bind(parser.value("port").toInt());
     if (port < 0) {
         std::fprintf(stderr, "cannot listen on 127.0.0.1:%s\n", qPrintable(parser.value("port")));

@@ -3,6 +3,7 @@
 #include "aliimschemehandler.h"
 #include "bridgeaccess.h"
 #include "navigationrules.h"
+#include "outageretry.h"
 #include "productmainpage.h"
 #include "productwebbridge.h"
 #include "requestinterceptor.h"
@@ -117,6 +118,8 @@ QLayout *Product::centerLayout(QString url)
     connect(page, &QWebEnginePage::fullScreenRequested, this, &Product::fullScreen);
     connect(page, &ProductMainPage::outlick, this, &Product::outlick);
     connect(page, &QWebEnginePage::loadFinished, this, &Product::reload);
+    reloadedAfterError = false;
+    connect(view->outage(), &OutageRetry::failedWithAnswer, this, &Product::onServiceError);
 
     view->setMainPage(page, policy);
     view->startLoad(QUrl(url));
@@ -164,12 +167,20 @@ void Product::fullScreen(QWebEngineFullScreenRequest fullScreenRequest)
 
 void Product::reload(bool ok)
 {
-    if (ok) {
+    // The client's own pages (waiting, outage) are no load of the service.
+    const QString scheme = view ? view->url().scheme() : QString();
+    if (ok && (scheme == QLatin1String("http") || scheme == QLatin1String("https")))
         ++loadCount;
-        return;
+}
+
+void Product::onServiceError()
+{
+    // The service answered but the page failed: one more try before anything loaded.
+    // Outages (nothing answered) are the view's own back-off.
+    if (loadCount == 0 && !reloadedAfterError && view) {
+        reloadedAfterError = true;
+        view->outage()->reloadSoon();
     }
-    if (loadCount == 0 && view)
-        view->reload();
 }
 
 void Product::deleteCookie(QWebEnginePage *page)

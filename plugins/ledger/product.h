@@ -40,10 +40,12 @@ public slots:
 
 private:
     void reload(bool ok);
+    void onServiceError();
     void deleteCookie(QWebEnginePage *page);
 
     PluginManagerInterface *pluginManager = nullptr;
     QPointer<ProductWebEngineView> view;
     QPointer<QProgressBar> progressBar;
     int loadCount = 0;
+    bool reloadedAfterError = false;
 };

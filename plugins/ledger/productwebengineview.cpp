@@ -1,8 +1,11 @@
 #include "productwebengineview.h"
 
 #include "navigationrules.h"
+#include "outageretry.h"
+#include "pageprinter.h"
 #include "secondarywindows.h"
 #include "workspacedownloads.h"
+#include "zoomcontrol.h"
 
 #include <QDebug>
 #include <QKeyEvent>
@@ -15,8 +18,11 @@ ProductWebEngineView::ProductWebEngineView(QProgressBar *bar, bool isMainView)
     : isMainView(isMainView)
 {
     setWindowFlags(Qt::Window);
+    ZoomControl::attach(this);
+    PagePrinter::addShortcut(this);
     if (!isMainView)
         return;
+    outageRetry = new OutageRetry(this);
     progressBar = bar;
     if (bar)
         bar->setMaximum(100);

@@ -11,6 +11,7 @@
 #include <memory>
 
 class FileQdialog;
+class OutageRetry;
 class QProgressBar;
 class QWebEngineDownloadItem;
 class SecondaryWindows;
@@ -36,6 +37,9 @@ public:
     // Runs one of the service's page hooks ($common...), if the page is still there.
     void runInMainPage(const QString &script);
 
+    // The main view's way through outages; null on a secondary view.
+    OutageRetry *outage() const { return outageRetry; }
+
     QWidget *currentSubWindow() const;
     void closeSubWindow();
     void closeAllSubWindows();
@@ -60,6 +64,7 @@ private:
     std::shared_ptr<const TrustPolicy> policy;
     SecondaryWindows *windows = nullptr;
     WorkspaceDownloads *downloads = nullptr;
+    OutageRetry *outageRetry = nullptr;
     bool isMainView;
     QString baseHost;
     QUrl startUrl;

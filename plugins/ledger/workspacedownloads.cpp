@@ -7,6 +7,7 @@
 #include "filesavewebbridge.h"
 #include "productwebengineview.h"
 #include "secondarywindows.h"
+#include "viewcontextmenu.h"
 
 #include <QDebug>
 #include <QDir>
@@ -150,6 +151,7 @@ void WorkspaceDownloads::showDownloadPanel()
     auto *panel = new FileQdialog;
     auto *layout = new QVBoxLayout;
     auto *view = new QWebEngineView(mainView);
+    ViewContextMenu::install(view);
     auto *page = new QWebEnginePage(QWebEngineProfile::defaultProfile(), view);
     auto *bridge = new FileSaveWebBridge(downloadDir, downloadFile, panel);
     bridge->setAccess(BridgeAccess(page, TrustPolicy::resourcesOnly()));

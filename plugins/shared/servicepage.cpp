@@ -1,11 +1,16 @@
 #include "servicepage.h"
 
 #include "desktophandoff.h"
+#include "pageprinter.h"
+#include "signinprompt.h"
 
+#include <QAuthenticator>
 #include <QDebug>
 #include <QMetaEnum>
+#include <QTimer>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
+#include <QWebEngineView>
 
 static bool isWebNavigation(const QUrl &url)
 {
@@ -22,6 +27,29 @@ ServicePage::ServicePage(std::shared_ptr<const TrustPolicy> policy, QObject *par
         QWebEngineSettings::AllowUnknownUrlSchemesFromUserInteraction);
     connect(this, &QWebEnginePage::featurePermissionRequested, this,
             &ServicePage::onFeaturePermissionRequested);
+    // window.print(): asked once the page's call has returned.
+    connect(this, &QWebEnginePage::printRequested, this, [this] {
+        QTimer::singleShot(0, this, [this] { PagePrinter::print(this, dialogParent()); });
+    });
+    connect(this, &QWebEnginePage::authenticationRequired, this,
+            [this](const QUrl &requestUrl, QAuthenticator *authenticator) {
+                SignInPrompt::ask(dialogParent(), requestUrl.host(), authenticator);
+            });
+    connect(this, &QWebEnginePage::proxyAuthenticationRequired, this,
+            [this](const QUrl &, QAuthenticator *authenticator, const QString &proxyHost) {
+                // What the user gave before, once per page: asked again, it was wrong.
+                if (!proxySignInRecalled && SignInPrompt::recallProxy(proxyHost, authenticator)) {
+                    proxySignInRecalled = true;
+                    return;
+                }
+                if (SignInPrompt::ask(dialogParent(), proxyHost, authenticator))
+                    SignInPrompt::rememberProxy(proxyHost, *authenticator);
+            });
+}
+
+QWidget *ServicePage::dialogParent() const
+{
+    return view() ? view()->window() : nullptr;
 }
 
 bool ServicePage::acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame)

@@ -9,6 +9,8 @@
 // A page of one of the modules' views. Navigations to schemes other than the web's
 // never reach a protocol handler directly: chat links and mail go through the
 // desktop hand-off, anything else is refused. Permissions come from the trust policy.
+// Print requests and requests for a user name and password (the server's or a
+// proxy's) are answered with the client's own dialogs.
 class ServicePage : public QWebEnginePage
 {
     Q_OBJECT
@@ -27,7 +29,9 @@ protected:
     virtual void navigationHandedOff(const QUrl &url) { Q_UNUSED(url); }
 
 private:
+    QWidget *dialogParent() const;
     void onFeaturePermissionRequested(const QUrl &origin, Feature feature);
 
     std::shared_ptr<const TrustPolicy> m_policy;
+    bool proxySignInRecalled = false;
 };

@@ -1,20 +1,27 @@
 #include "loginwebengine.h"
 
 #include "basedialog.h"
+#include "outageretry.h"
+#include "pageprinter.h"
 #include "registerpage.h"
 #include "servicepage.h"
+#include "zoomcontrol.h"
 
 #include <QDebug>
 #include <QMetaEnum>
 
 LoginWebEngine::LoginWebEngine(PluginManagerInterface *manager)
     : manager(manager)
-{}
+{
+    ZoomControl::attach(this);
+    PagePrinter::addShortcut(this);
+}
 
 void LoginWebEngine::startLoading(const QUrl &url)
 {
     qDebug() << "====loading page start";
     m_targetUrl = url;
+    new OutageRetry(this);
     connect(this, &QWebEngineView::loadFinished, this, [this](bool) {
         if (loadEndLogged)
             return;

@@ -26,7 +26,7 @@ export async function waitFor(what, fn, timeoutMs = 20000) {
   throw new Error(`timed out waiting for ${what} (last: ${last})`);
 }
 
-function freePort() {
+export function freePort() {
   return new Promise((resolve) => {
     const server = net.createServer();
     server.listen(0, '127.0.0.1', () => {
@@ -41,7 +41,9 @@ export class Road {
   // clientName: the file name the client runs under. The updater ends the client by
   // that name, so a test that updates uses a name of its own: a second link to the
   // folder's MervoClient, which marks the folder as an installation to upgrade.
-  async setUp({ updateJson, clientName = 'MervoClient' } = {}) {
+  // host: the service's host name in its addresses; startService false: the service is
+  // down until startService().
+  async setUp({ updateJson, clientName = 'MervoClient', host = '127.0.0.1', startService = true } = {}) {
     this.clientName = clientName;
     this.root = fs.mkdtempSync(path.join(os.tmpdir(), 'mervo-e2e-'));
     this.demo = path.join(this.root, 'demo');
@@ -56,14 +58,22 @@ export class Road {
     fs.chmodSync(path.join(this.bin, 'MervoUpgrade'), 0o755);
     if (clientName !== 'MervoClient') fs.linkSync(path.join(this.bin, 'MervoClient'), path.join(this.bin, clientName));
 
-    const portFile = path.join(this.root, 'port');
-    this.service = spawn(SERVICE, ['--port-file', portFile, '--state', this.state, '--demo', this.demo],
-                         { stdio: 'ignore' });
-    await waitFor('the demo service', () => fs.existsSync(portFile) && fs.readFileSync(portFile, 'utf8'));
-    this.url = `http://127.0.0.1:${fs.readFileSync(portFile, 'utf8').trim()}`;
+    this.host = host;
+    // A service that starts later needs its port now; otherwise it picks a free one.
+    this.port = startService ? 0 : await freePort();
+    if (startService) await this.startService();
+    this.url = `http://${host}:${this.port}`;
     execFileSync(path.join(DEMO_DIR, 'write-config.sh'),
                  [path.join(this.bin, 'config.ini'), this.url, process.env.MERVO_VERSION ?? '']);
     this.clients = [];
+  }
+
+  async startService() {
+    const portFile = path.join(this.root, 'port');
+    this.service = spawn(SERVICE, ['--port', String(this.port), '--port-file', portFile, '--host', this.host,
+                                   '--state', this.state, '--demo', this.demo], { stdio: 'ignore' });
+    await waitFor('the demo service', () => fs.existsSync(portFile) && fs.readFileSync(portFile, 'utf8'));
+    this.port = Number(fs.readFileSync(portFile, 'utf8').trim());
   }
 
   config() {
@@ -71,13 +81,14 @@ export class Road {
     return fs.existsSync(file) ? fs.readFileSync(file, 'utf8') : '';
   }
 
-  async startClient() {
+  // env: more environment for the client (a proxy, for example).
+  async startClient({ env = {} } = {}) {
     const port = await freePort();
     const log = fs.openSync(path.join(this.root, 'client.log'), 'a');
     const child = spawn(path.join(this.bin, this.clientName), [], {
       cwd: this.root,
       stdio: ['ignore', log, log],
-      env: { ...process.env, QTWEBENGINE_REMOTE_DEBUGGING: String(port) },
+      env: { ...process.env, ...env, QTWEBENGINE_REMOTE_DEBUGGING: String(port) },
     });
     const client = { child, port, exited: null };
     child.on('exit', (code, signal) => { client.exited = { code, signal }; });

@@ -255,3 +255,22 @@ test('quitting after a download broke off ends cleanly, from the workspace and a
     delete process.env.MALLOC_PERTURB_;
   }
 });
+
+test('service down at start: the client\'s own page, then the login page by itself, in Chinese', async () => {
+  await withRoad({ startService: false }, async (road) => {
+    const client = await road.startClient();
+    const p = await page(client, /\/login\/index\.html/);
+    await waitFor('the outage page', async () =>
+      (await p.eval('document.title')) === '无法连接到服务器' &&
+      (await p.text('#address')) === `${road.url}/login/index.html` &&
+      (await p.text('#retry')) === '重试');
+
+    await road.startService();
+    // The longest wait between two tries is 30 s.
+    await waitFor('the login page', () => p.eval("!!document.querySelector('#login')"), 40000);
+    assert.equal(await p.eval('navigator.languages.join()'), 'zh-CN,zh');
+    assert.equal(await p.eval(`(() => { const i = document.createElement('input'); i.required = true;
+      return i.validationMessage; })()`), '请填写此字段。');
+    assert.match(road.log(), /service unreachable: ERR_CONNECTION_REFUSED/);
+  });
+});

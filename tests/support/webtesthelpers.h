@@ -71,4 +71,28 @@ inline bool waitLoaded(QWebEngineView *view, const QUrl &url, int timeoutMs = 15
     return timer;
 }
 
+// Runs act on the first application-modal widget for which match is true, within
+// timeoutMs; kept alive like onNextModal's watch.
+[[nodiscard]] inline std::unique_ptr<QTimer> onModal(std::function<bool(QWidget *)> match,
+                                                     std::function<void(QWidget *)> act,
+                                                     int timeoutMs = 15000)
+{
+    auto timer = std::make_unique<QTimer>();
+    QTimer *watch = timer.get();
+    watch->setInterval(20);
+    auto clock = std::make_shared<QElapsedTimer>();
+    clock->start();
+    QObject::connect(watch, &QTimer::timeout, [watch, match, act, clock, timeoutMs] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (modal && match(modal)) {
+            watch->stop();
+            act(modal);
+        } else if (clock->elapsed() > timeoutMs) {
+            watch->stop();
+        }
+    });
+    watch->start();
+    return timer;
+}
+
 } // namespace WebTest

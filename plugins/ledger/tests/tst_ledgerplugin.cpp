@@ -11,18 +11,29 @@
 #include "webtestmain.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLineEdit>
 #include <QMainWindow>
 #include <QMessageBox>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QWebEngineNotification>
+#include <QWebEngineProfile>
+#include <QWheelEvent>
 
 #include <httplib.h>
 
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <thread>
@@ -38,6 +49,7 @@ private:
     TestHttpServer other;
     PluginHost host{LEDGER_PLUGIN};
     UrlRecorder desktop{{"http", "https", "tencent", "aliim"}};
+    std::atomic<int> brokenHits{0};
 
     QWebEngineView *view() const { return host.plugin()->getWeb(); }
     QWebEnginePage *page() const { return view()->page(); }
@@ -163,6 +175,10 @@ private slots:
             res.set_content(std::string(1024, 'x'),
                             "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet");
         });
+        server.server().Get("/broken", [this](const httplib::Request &, httplib::Response &res) {
+            ++brokenHits;
+            res.status = 500;
+        });
         QVERIFY(server.start());
         other.servePage("/landing.html", "<html><body>elsewhere</body></html>");
         other.servePage("/qwebchannel.js", channelJs, "application/javascript");
@@ -199,6 +215,74 @@ private slots:
         QVERIFY(!host.show(QString()));
         QVERIFY(boxShown);
         QVERIFY(host.plugin()->getWeb() == nullptr);
+    }
+
+    // Nothing of the service has loaded yet. A service that answers with an error gets
+    // one more try a second later; one that cannot be reached gets the client's page,
+    // retries 1 s, 2 s, 4 s ... apart, and its page as soon as it answers.
+    void serviceFailures_errorAnsweredReloadedOnce_unreachableBacksOffToOwnPage()
+    {
+        QVERIFY(host.show(server.url("/broken").toString()));
+        QVERIFY(QTest::qWaitFor([&] { return brokenHits >= 2; }, 15000));
+        QTest::qWait(3000);
+        QCOMPARE(int(brokenHits), 2);
+        QCOMPARE(view()->url(), server.url("/broken"));
+        host.release();
+        QVERIFY(QTest::qWaitFor([&] { return view() == nullptr; }, 5000));
+
+        // Accepts and drops every connection until told to answer.
+        QTcpServer service;
+        QVERIFY(service.listen(QHostAddress::LocalHost));
+        QList<qint64> connections;
+        QElapsedTimer clock;
+        bool answering = false;
+        connect(&service, &QTcpServer::newConnection, &service, [&] {
+            while (QTcpSocket *socket = service.nextPendingConnection()) {
+                if (!clock.isValid())
+                    clock.start();
+                connections << clock.elapsed();
+                if (!answering) {
+                    socket->abort();
+                    socket->deleteLater();
+                    continue;
+                }
+                connect(socket, &QTcpSocket::readyRead, socket, [socket] {
+                    socket->write("HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n"
+                                  "<title>back</title>service is back");
+                    socket->disconnectFromHost();
+                });
+            }
+        });
+        const QUrl down(
+            QString("http://127.0.0.1:%1/work.html?token=secret").arg(service.serverPort()));
+        QVERIFY(host.show(down.toString()));
+        // Title, heading, the address without its token, the button and a countdown.
+        const QString expected = QStringLiteral("无法连接到服务器|无法连接到服务器|%1|重试|true")
+                                     .arg(down.adjusted(QUrl::RemoveQuery).toString());
+        const QString shown =
+            "[document.title, document.querySelector('h1').textContent,"
+            " document.getElementById('address').textContent,"
+            " document.getElementById('retry').textContent,"
+            " /^[0-9]+$/.test(document.getElementById('countdown').textContent)].join('|')";
+        QVERIFY(QTest::qWaitFor(
+            [&] { return WebTest::eval(page(), shown, 1000).toString() == expected; }, 15000));
+
+        QVERIFY(QTest::qWaitFor([&] { return clock.elapsed() > 10000; }, 20000));
+        const int inTenSeconds = int(std::count_if(connections.cbegin(), connections.cend(),
+                                                   [](qint64 at) { return at <= 10000; }));
+        QVERIFY2(inTenSeconds >= 3 && inTenSeconds <= 12,
+                 qPrintable(QString::number(inTenSeconds)));
+
+        // F5 on the own page tries again at once; the service answers now.
+        answering = true;
+        host.reloadView();
+        QVERIFY(QTest::qWaitFor(
+            [&] { return WebTest::eval(page(), "document.title", 1000).toString() == "back"; },
+            15000));
+        QCOMPARE(view()->url(), down);
+        host.release();
+        QVERIFY(QTest::qWaitFor([&] { return view() == nullptr; }, 5000));
+        host.messages.clear();
     }
 
     void startUrl_waitingPageThenServicePage_baseHostFromUrl()
@@ -323,7 +407,8 @@ private slots:
         QPointer<QProgressBar> bar = host.window()->findChild<QProgressBar *>();
         QVERIFY(bar);
         host.release();
-        QVERIFY(QTest::qWaitFor([&] { return newer.isNull() && third.isNull() && bar.isNull(); }, 10000));
+        QVERIFY(QTest::qWaitFor([&] { return newer.isNull() && third.isNull() && bar.isNull(); },
+                                10000));
         QVERIFY(frames().isEmpty());
     }
 
@@ -515,6 +600,91 @@ private slots:
         QCOMPARE(WebTest::eval(page(), "window.pageResult").toString(), QStringLiteral("granted"));
         QCOMPARE(WebTest::eval(page(), "window.frameResult").toString(),
                  QStringLiteral("NotAllowedError"));
+    }
+
+    void reportWindow_windowPrint_printDialog_printToPdfWritesThePage()
+    {
+        showWorkspace();
+        QMainWindow *frame = openReportWindow();
+        QVERIFY(frame);
+        const QString pdf = folder.filePath("report.pdf");
+        QString printTitle;
+        const auto printWatch = WebTest::onModal(
+            [](QWidget *modal) { return modal->findChild<QPushButton *>("printToPdf"); },
+            [&](QWidget *modal) {
+                printTitle = modal->windowTitle();
+                modal->findChild<QPushButton *>("printToPdf")->click();
+            });
+        const auto fileWatch =
+            WebTest::onModal([](QWidget *modal) { return qobject_cast<QFileDialog *>(modal); },
+                             [&](QWidget *modal) {
+                                 auto *edit = modal->findChild<QLineEdit *>("fileNameEdit");
+                                 edit->setText(folder.filePath("report"));
+                                 QTest::keyClick(edit, Qt::Key_Return);
+                             });
+        secondaryView(frame)->page()->runJavaScript(
+            "setTimeout(function () { window.print(); }, 0)");
+        QVERIFY(QTest::qWaitFor([&] { return QFileInfo(pdf).size() > 0; }, 20000));
+        QCOMPARE(printTitle, QStringLiteral("打印"));
+        QProcess text;
+        text.start("pdftotext", {pdf, "-"});
+        QVERIFY(text.waitForFinished(20000));
+        QVERIFY(text.readAllStandardOutput().contains("secondary"));
+    }
+
+    void notifications_servicePageShownByPresenter_foreignPageRefused()
+    {
+        QStringList shown;
+        QWebEngineProfile::defaultProfile()->setNotificationPresenter(
+            [&shown](std::unique_ptr<QWebEngineNotification> n) { shown << n->title(); });
+        const QString notify =
+            "window.permission = null; Notification.requestPermission().then(function (p) {"
+            "  window.permission = p; if (p === 'granted') new Notification('%1', {body: 'b'});"
+            "}); 1";
+        showWorkspace();
+        WebTest::eval(page(), notify.arg("账单到期"));
+        QVERIFY(QTest::qWaitFor([&] { return shown.size() == 1; }, 10000));
+        QCOMPARE(shown, QStringList{"账单到期"});
+
+        const QUrl foreign = other.url("/foreign.html");
+        WebTest::eval(page(), QString("var a = document.createElement('a'); a.href = '%1';"
+                                      "document.body.appendChild(a); a.click();")
+                                  .arg(foreign.toString()));
+        QVERIFY(WebTest::waitLoaded(view(), foreign));
+        WebTest::eval(page(), notify.arg("foreign"));
+        QVERIFY(QTest::qWaitFor(
+            [&] { return WebTest::eval(page(), "window.permission").toString() == "denied"; },
+            10000));
+        QTest::qWait(500);
+        QCOMPARE(shown, QStringList{"账单到期"});
+        QWebEngineProfile::defaultProfile()->setNotificationPresenter({});
+    }
+
+    void zoom_ctrlPlusAndWheelStepAndAreKept_newLoginViewStartsThere()
+    {
+        showWorkspace();
+        QApplication::setActiveWindow(view()->window());
+        QWidget *target = view()->focusProxy() ? view()->focusProxy() : view();
+        target->setFocus();
+        QTest::keyClick(target, Qt::Key_Plus, Qt::ControlModifier);
+        QVERIFY(QTest::qWaitFor([&] { return qFuzzyCompare(view()->zoomFactor(), 1.1); }, 5000));
+        QWheelEvent wheel(QPointF(10, 10), target->mapToGlobal(QPoint(10, 10)), QPoint(),
+                          QPoint(0, 120), Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase,
+                          false);
+        QApplication::sendEvent(target, &wheel);
+        QVERIFY(qFuzzyCompare(view()->zoomFactor(), 1.25));
+        QCOMPARE(QSettings("config.ini", QSettings::IniFormat).value("Sys/Zoom").toString(),
+                 QStringLiteral("1.25"));
+
+        PluginHost login{SIGNIN_PLUGIN};
+        QVERIFY2(login.load(), qPrintable(login.errorString()));
+        QVERIFY(login.show());
+        QVERIFY(QTest::qWaitFor(
+            [&] { return qFuzzyCompare(login.plugin()->getWeb()->zoomFactor(), 1.25); }, 5000));
+        login.release();
+
+        QTest::keyClick(target, Qt::Key_0, Qt::ControlModifier);
+        QVERIFY(qFuzzyCompare(view()->zoomFactor(), 1.0));
     }
 
     void renderProcessCrashes_reloadEachTime_stopAtTheThirdWithinAMinute()

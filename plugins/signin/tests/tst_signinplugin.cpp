@@ -10,10 +10,13 @@
 #include "webtesthelpers.h"
 #include "webtestmain.h"
 
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMainWindow>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -106,6 +109,16 @@ private slots:
             for (int i = 0; i < 400 && !releaseStall; ++i)
                 std::this_thread::sleep_for(std::chrono::milliseconds(50));
             res.set_content(R"({"url":"tencent:\/\/late?env=9"})", "application/json");
+        });
+        // HTTP basic authentication: user "demo", password "s3cret".
+        server.server().Get("/secret", [](const httplib::Request &req, httplib::Response &res) {
+            if (req.get_header_value("Authorization") == "Basic ZGVtbzpzM2NyZXQ=") {
+                res.set_content("<title>secret</title>inside", "text/html");
+                return;
+            }
+            res.status = 401;
+            res.set_header("WWW-Authenticate", "Basic realm=\"mervo\"");
+            res.set_content("<title>refused</title>not signed in", "text/html");
         });
         QVERIFY(server.start());
         other.servePage("/qwebchannel.js", js, "application/javascript");
@@ -355,6 +368,35 @@ private slots:
         QVERIFY(desktop.urls.isEmpty());
         QVERIFY(host.show());
         backToLoginPage();
+    }
+
+    void pageAskingForPassword_promptCancelKeepsAnswer_rightPasswordShowsPage()
+    {
+        backToLoginPage();
+        QString title, hostText;
+        const auto cancel = WebTest::onModal(
+            [](QWidget *modal) { return modal->findChild<QLineEdit *>("password"); },
+            [&](QWidget *modal) {
+                title = modal->windowTitle();
+                hostText = modal->findChild<QLabel *>("host")->text();
+                static_cast<QDialog *>(modal)->reject();
+            });
+        view()->load(server.url("/secret"));
+        QVERIFY(QTest::qWaitFor(
+            [&] { return WebTest::eval(page(), "document.title", 1000) == "refused"; }, 15000));
+        QCOMPARE(title, QStringLiteral("需要身份验证"));
+        QVERIFY(hostText.contains("127.0.0.1"));
+
+        const auto fill = WebTest::onModal(
+            [](QWidget *modal) { return modal->findChild<QLineEdit *>("password"); },
+            [](QWidget *modal) {
+                modal->findChild<QLineEdit *>("user")->setText("demo");
+                modal->findChild<QLineEdit *>("password")->setText("s3cret");
+                static_cast<QDialog *>(modal)->accept();
+            });
+        view()->load(server.url("/secret?again"));
+        QVERIFY(QTest::qWaitFor(
+            [&] { return WebTest::eval(page(), "document.title", 1000) == "secret"; }, 15000));
     }
 
     void stalledProtocolAnswer_isAbandonedAfterTheBound()

@@ -1,0 +1,89 @@
+#include "pageprinter.h"
+
+#include <QDebug>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QPointer>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QShortcut>
+#include <QStandardPaths>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+
+#include <memory>
+
+namespace PagePrinter {
+
+static bool busy = false;
+
+static QString suggestedPdfPath(const QWebEnginePage *page)
+{
+    QString name = page->title().trimmed();
+    name.replace(QRegularExpression(QStringLiteral("[\\\\/:*?\"<>|\\x00-\\x1f]")),
+                 QStringLiteral("_"));
+    if (name.isEmpty())
+        name = QStringLiteral("page");
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return QDir(folder.isEmpty() ? QDir::homePath() : folder)
+        .filePath(name + QStringLiteral(".pdf"));
+}
+
+static void printToPdf(QWebEnginePage *page, QWidget *parent)
+{
+    QString path =
+        QFileDialog::getSaveFileName(parent, QStringLiteral("打印到 PDF"), suggestedPdfPath(page),
+                                     QStringLiteral("PDF 文件 (*.pdf)"));
+    if (path.isEmpty() || !page)
+        return;
+    if (!path.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive))
+        path += QStringLiteral(".pdf");
+    QObject::connect(
+        page, &QWebEnginePage::pdfPrintingFinished, page,
+        [](const QString &file, bool ok) { qDebug() << "pdf written:" << ok << file; },
+        Qt::UniqueConnection);
+    page->printToPdf(path);
+}
+
+void print(QWebEnginePage *page, QWidget *parent)
+{
+    if (busy || !page)
+        return;
+    busy = true;
+    QPointer<QWebEnginePage> guard(page);
+    // Lives until the engine has finished printing with it.
+    auto printer = std::make_shared<QPrinter>(QPrinter::HighResolution);
+    QPrintDialog dialog(printer.get(), parent);
+    dialog.setWindowTitle(QStringLiteral("打印"));
+    bool toPdf = false;
+    if (auto *box = dialog.findChild<QDialogButtonBox *>()) {
+        QPushButton *pdf =
+            box->addButton(QStringLiteral("打印到 PDF"), QDialogButtonBox::ActionRole);
+        pdf->setObjectName(QStringLiteral("printToPdf"));
+        QObject::connect(pdf, &QPushButton::clicked, &dialog, [&] {
+            toPdf = true;
+            dialog.reject();
+        });
+    }
+    const int answer = dialog.exec();
+    if (guard && toPdf) {
+        printToPdf(guard, parent);
+    } else if (guard && answer == QDialog::Accepted) {
+        qDebug() << "print to:" << printer->printerName() << printer->outputFileName();
+        guard->print(printer.get(), [printer](bool ok) { qDebug() << "print finished:" << ok; });
+    }
+    busy = false;
+}
+
+void addShortcut(QWebEngineView *view)
+{
+    auto *shortcut = new QShortcut(QKeySequence::Print, view);
+    shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+    QObject::connect(shortcut, &QShortcut::activated, view,
+                     [view] { print(view->page(), view->window()); });
+}
+
+} // namespace PagePrinter
