@@ -33,7 +33,7 @@ MainWindow::MainWindow(QWidget *parent)
     trayIcon->setToolTip(QStringLiteral("Mervo客户端"));
     trayIcon->setVisible(true);
     connect(trayIcon, &QSystemTrayIcon::activated, this, &MainWindow::slt_ActivatedTrayIcon);
-    new NotificationPresenter(trayIcon, this);
+    notifications = new NotificationPresenter(trayIcon, this);
 
     trayMenu = new QMenu(this);
     auto *quitAction = new QAction(QStringLiteral("退出客户端"), this);
@@ -240,6 +240,7 @@ void MainWindow::handleClose(QCloseEvent *event)
     if (action == QLatin1String("min")) {
         if (trayAvailable) {
             hide();
+            notifications->otherMessageShown();
             trayIcon->showMessage(QStringLiteral("最小化"), QStringLiteral("托盘图标(右键退出)"),
                                   trayIcon->icon(), 1);
         } else {

@@ -8,6 +8,7 @@ namespace Ui {
 class MainWindow;
 }
 
+class NotificationPresenter;
 class PluginInterface;
 class QCloseEvent;
 class QDialog;
@@ -48,4 +49,5 @@ private:
     PluginInterface *currentPlugin = nullptr;
     QSystemTrayIcon *trayIcon = nullptr;
     QMenu *trayMenu = nullptr;
+    NotificationPresenter *notifications = nullptr;
 };

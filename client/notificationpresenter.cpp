@@ -45,6 +45,11 @@ void NotificationPresenter::present(std::unique_ptr<QWebEngineNotification> noti
     emit presented(title, message);
 }
 
+void NotificationPresenter::otherMessageShown()
+{
+    shown.reset();
+}
+
 void NotificationPresenter::onMessageClicked()
 {
     if (window) {

@@ -21,6 +21,9 @@ public:
     ~NotificationPresenter() override;
 
     void present(std::unique_ptr<QWebEngineNotification> notification);
+    // The tray shows a balloon of the client's own: a click on it is no click on the
+    // last notification.
+    void otherMessageShown();
 
 signals:
     // After the balloon was asked for.

@@ -171,6 +171,14 @@ private slots:
         QVERIFY(w.isVisible());
         QVERIFY(QTest::qWaitFor(
             [&] { return WebTest::eval(&page, "window.clicked === true", 1000).toBool(); }, 10000));
+
+        // A balloon of the client's own (hidden to the tray) follows: its click is no
+        // click on the notification.
+        WebTest::eval(&page, "window.clicked = false; 1");
+        presenter->otherMessageShown();
+        emit w.findChild<QSystemTrayIcon *>()->messageClicked();
+        QTest::qWait(500);
+        QCOMPARE(WebTest::eval(&page, "window.clicked").toBool(), false);
     }
 
     void trayMenu_versionEntry_andMultiClientToggleWritesOneZero()

@@ -71,6 +71,11 @@ void ProductPage::navigationHandedOff(const QUrl &)
         closeWindow();
 }
 
+bool ProductPage::speaksForService() const
+{
+    return ServicePage::speaksForService() || (!navigated && openedByService);
+}
+
 void ProductPage::closeWindow()
 {
     // The frame deletes itself, its view and this page once the engine's call has returned.

@@ -17,12 +17,16 @@ public:
                 QWidget *container, int viewWidth, int viewHeight);
 
     bool isDownloadCarrier() const { return isDownload; }
+    // The window was opened by one of the service's own pages: its first address may be
+    // a chat link the service sends to the desktop.
+    void setOpenedByService(bool byService) { openedByService = byService; }
 
 protected:
     void triggerAction(WebAction action, bool checked = false) override;
     QWebEnginePage *createWindow(WebWindowType type) override;
     bool acceptWebNavigation(const QUrl &url, NavigationType type, bool isMainFrame) override;
     void navigationHandedOff(const QUrl &url) override;
+    bool speaksForService() const override;
 
 private:
     void closeWindow();
@@ -31,6 +35,7 @@ private:
     QPointer<QWidget> container;
     bool navigated = false;
     bool isDownload = false;
+    bool openedByService = false;
     int viewWidth;
     int viewHeight;
 };

@@ -83,7 +83,8 @@ void ProductWebEngineView::keyReleaseEvent(QKeyEvent *event)
 QWebEngineView *ProductWebEngineView::createWindow(QWebEnginePage::WebWindowType type)
 {
     if (type == QWebEnginePage::WebBrowserTab && windows)
-        return windows->open(policy ? policy : TrustPolicy::resourcesOnly(), baseHost);
+        return windows->open(policy ? policy : TrustPolicy::resourcesOnly(), baseHost,
+                             policy && mainPage && policy->isServiceOrigin(mainPage->url()));
     return this;
 }
 

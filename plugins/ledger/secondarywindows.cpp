@@ -24,7 +24,7 @@ SecondaryWindows::~SecondaryWindows()
 }
 
 QWebEngineView *SecondaryWindows::open(std::shared_ptr<const TrustPolicy> policy,
-                                       const QString &baseHost)
+                                       const QString &baseHost, bool openedByService)
 {
     qDebug() << "sub_sub";
     auto *view = new ProductWebEngineView(nullptr, false);
@@ -32,6 +32,7 @@ QWebEngineView *SecondaryWindows::open(std::shared_ptr<const TrustPolicy> policy
     frame->setAttribute(Qt::WA_DeleteOnClose);
     auto *page =
         new ProductPage(std::move(policy), baseHost, frame, mainView->width(), mainView->height());
+    page->setOpenedByService(openedByService);
     // Owned by its view, so it goes wherever the view goes (also at shut-down).
     page->setParent(view);
     view->setContextMenuPolicy(Qt::NoContextMenu);

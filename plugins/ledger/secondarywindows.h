@@ -28,7 +28,9 @@ public:
     ~SecondaryWindows() override;
 
     // A new window (invisible until its page's first navigation is judged); its view.
-    QWebEngineView *open(std::shared_ptr<const TrustPolicy> policy, const QString &baseHost);
+    // openedByService: one of the service's own pages asked for it.
+    QWebEngineView *open(std::shared_ptr<const TrustPolicy> policy, const QString &baseHost,
+                         bool openedByService);
 
     QWidget *newest() const;
     // Closes the newest window (a download start, an explicit close).

@@ -6,12 +6,12 @@
 #include "fileqdialog.h"
 #include "filesavewebbridge.h"
 #include "productwebengineview.h"
+#include "savefiledialog.h"
 #include "secondarywindows.h"
 #include "viewcontextmenu.h"
 
 #include <QDebug>
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QMessageBox>
@@ -48,10 +48,13 @@ void WorkspaceDownloads::onDownloadRequested(QWebEngineDownloadItem *item)
     }
 
     const QString suggested = QDir(item->downloadDirectory()).filePath(item->downloadFileName());
+    // The workspace (and this object with it) may go while the user chooses.
+    QPointer<WorkspaceDownloads> self(this);
+    QPointer<QWebEngineDownloadItem> request(item);
     const QString chosen =
-        QFileDialog::getSaveFileName(mainView, QStringLiteral("保存文件"), suggested,
-                                     DownloadRules::filterFor(item->downloadFileName()));
-    if (chosen.isEmpty())
+        SaveFileDialog::ask(mainView, QStringLiteral("保存文件"), suggested,
+                            DownloadRules::filterFor(item->downloadFileName()));
+    if (chosen.isEmpty() || !self || !request)
         return;
 
     const QString folder = QFileInfo(chosen).absolutePath();

@@ -1,7 +1,5 @@
 #include "aliimschemehandler.h"
 
-#include "desktophandoff.h"
-
 #include <QDebug>
 #include <QWebEngineProfile>
 #include <QWebEngineUrlRequestJob>
@@ -14,9 +12,7 @@ void AliimSchemeHandler::requestStarted(QWebEngineUrlRequestJob *job)
 {
     const QUrl url = job->requestUrl();
     qDebug() << "Custom scheme request: " << url;
-    if (DesktopHandOff::isChatScheme(url))
-        DesktopHandOff::open(url);
-    // The link has gone to the desktop; the page gets no content, and must not wait for any.
+    // Navigations to chat links are handed off by the pages; no content for anything else.
     job->fail(QWebEngineUrlRequestJob::RequestAborted);
 }
 

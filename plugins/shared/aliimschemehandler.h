@@ -5,9 +5,9 @@
 class QWebEngineProfile;
 
 // Serves the chat programs' schemes ("aliim:", "tencent:", "kelda:") on the web
-// profile: a request hands its link to the desktop, where the chat program takes
-// it, and the page gets no content. Installed, they make a chat link assigned from
-// script an ordinary navigation, which the pages pass through the desktop hand-off.
+// profile. Installed, it makes a chat link an ordinary navigation, which the pages
+// hand to the desktop (ServicePage); what still reaches it is a page's request for
+// content (an image, a fetch), which gets none and launches nothing.
 class AliimSchemeHandler final : public QWebEngineUrlSchemeHandler
 {
     Q_OBJECT

@@ -1,9 +1,10 @@
 #include "pageprinter.h"
 
+#include "savefiledialog.h"
+
 #include <QDebug>
 #include <QDialogButtonBox>
 #include <QDir>
-#include <QFileDialog>
 #include <QPointer>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -32,19 +33,20 @@ static QString suggestedPdfPath(const QWebEnginePage *page)
         .filePath(name + QStringLiteral(".pdf"));
 }
 
-static void printToPdf(QWebEnginePage *page, QWidget *parent)
+static void printToPdf(QPointer<QWebEnginePage> page, QWidget *parent)
 {
-    QString path =
-        QFileDialog::getSaveFileName(parent, QStringLiteral("打印到 PDF"), suggestedPdfPath(page),
-                                     QStringLiteral("PDF 文件 (*.pdf)"));
+    QString path = SaveFileDialog::ask(parent, QStringLiteral("打印到 PDF"), suggestedPdfPath(page),
+                                       QStringLiteral("PDF 文件 (*.pdf)"));
     if (path.isEmpty() || !page)
         return;
     if (!path.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive))
         path += QStringLiteral(".pdf");
-    QObject::connect(
-        page, &QWebEnginePage::pdfPrintingFinished, page,
-        [](const QString &file, bool ok) { qDebug() << "pdf written:" << ok << file; },
-        Qt::UniqueConnection);
+    auto done = std::make_shared<QMetaObject::Connection>();
+    *done = QObject::connect(page, &QWebEnginePage::pdfPrintingFinished, page,
+                             [done](const QString &file, bool ok) {
+                                 qDebug() << "pdf written:" << ok << file;
+                                 QObject::disconnect(*done);
+                             });
     page->printToPdf(path);
 }
 
@@ -54,24 +56,28 @@ void print(QWebEnginePage *page, QWidget *parent)
         return;
     busy = true;
     QPointer<QWebEnginePage> guard(page);
+    QPointer<QWidget> owner(parent);
     // Lives until the engine has finished printing with it.
     auto printer = std::make_shared<QPrinter>(QPrinter::HighResolution);
-    QPrintDialog dialog(printer.get(), parent);
-    dialog.setWindowTitle(QStringLiteral("打印"));
-    bool toPdf = false;
-    if (auto *box = dialog.findChild<QDialogButtonBox *>()) {
+    // On the heap: the window it belongs to may close while it runs, and take it along.
+    QPointer<QPrintDialog> dialog = new QPrintDialog(printer.get(), parent);
+    dialog->setWindowTitle(QStringLiteral("打印"));
+    auto toPdf = std::make_shared<bool>(false);
+    if (auto *box = dialog->findChild<QDialogButtonBox *>()) {
         QPushButton *pdf =
             box->addButton(QStringLiteral("打印到 PDF"), QDialogButtonBox::ActionRole);
         pdf->setObjectName(QStringLiteral("printToPdf"));
-        QObject::connect(pdf, &QPushButton::clicked, &dialog, [&] {
-            toPdf = true;
-            dialog.reject();
+        QDialog *d = dialog;
+        QObject::connect(pdf, &QPushButton::clicked, d, [d, toPdf] {
+            *toPdf = true;
+            d->reject();
         });
     }
-    const int answer = dialog.exec();
-    if (guard && toPdf) {
-        printToPdf(guard, parent);
-    } else if (guard && answer == QDialog::Accepted) {
+    const int answer = dialog->exec();
+    delete dialog.data();
+    if (guard && owner && *toPdf) {
+        printToPdf(guard, owner);
+    } else if (guard && owner && answer == QDialog::Accepted) {
         qDebug() << "print to:" << printer->printerName() << printer->outputFileName();
         guard->print(printer.get(), [printer](bool ok) { qDebug() << "print finished:" << ok; });
     }

@@ -56,9 +56,19 @@ bool ServicePage::acceptNavigationRequest(const QUrl &url, NavigationType type, 
 {
     if (isWebNavigation(url))
         return acceptWebNavigation(url, type, isMainFrame);
-    DesktopHandOff::open(url);
+    if (DesktopHandOff::isChatScheme(url) && type != NavigationTypeLinkClicked
+        && !speaksForService())
+        qDebug().noquote() << "desktop hand-off refused: no click, not the service:"
+                           << this->url().toString();
+    else
+        DesktopHandOff::open(url);
     navigationHandedOff(url);
     return false;
+}
+
+bool ServicePage::speaksForService() const
+{
+    return m_policy->isServiceOrigin(url());
 }
 
 bool ServicePage::acceptWebNavigation(const QUrl &, NavigationType, bool)

@@ -8,7 +8,8 @@
 
 // A page of one of the modules' views. Navigations to schemes other than the web's
 // never reach a protocol handler directly: chat links and mail go through the
-// desktop hand-off, anything else is refused. Permissions come from the trust policy.
+// desktop hand-off, anything else is refused. A chat link goes only from a click or
+// from one of the service's own pages. Permissions come from the trust policy.
 // Print requests and requests for a user name and password (the server's or a
 // proxy's) are answered with the client's own dialogs.
 class ServicePage : public QWebEnginePage
@@ -27,6 +28,8 @@ protected:
     virtual bool acceptWebNavigation(const QUrl &url, NavigationType type, bool isMainFrame);
     // A navigation to another scheme went to the desktop hand-off (allowed or not).
     virtual void navigationHandedOff(const QUrl &url) { Q_UNUSED(url); }
+    // Whether the page may send a chat link to the desktop without a click.
+    virtual bool speaksForService() const;
 
 private:
     QWidget *dialogParent() const;

@@ -7,6 +7,7 @@
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -57,14 +58,18 @@ QString SignInPrompt::password() const
 
 bool SignInPrompt::ask(QWidget *parent, const QString &host, QAuthenticator *authenticator)
 {
-    SignInPrompt prompt(host, authenticator->realm(), parent);
-    if (prompt.exec() != QDialog::Accepted) {
+    // On the heap: the window it belongs to may close while it runs, and take it along.
+    QPointer<SignInPrompt> prompt = new SignInPrompt(host, authenticator->realm(), parent);
+    const bool accepted = prompt->exec() == QDialog::Accepted && prompt;
+    if (!accepted) {
         qDebug() << "sign-in cancelled:" << host;
         *authenticator = QAuthenticator();
+        delete prompt.data();
         return false;
     }
-    authenticator->setUser(prompt.user());
-    authenticator->setPassword(prompt.password());
+    authenticator->setUser(prompt->user());
+    authenticator->setPassword(prompt->password());
+    delete prompt.data();
     return true;
 }
 

@@ -27,6 +27,9 @@ void RegisterPage::leave()
 bool RegisterPage::acceptWebNavigation(const QUrl &url, NavigationType type, bool isMainFrame)
 {
     qDebug() << url << QMetaEnum::fromType<NavigationType>().valueToKey(type) << isMainFrame;
+    // Where the window comes from: the last address it was let go to (a redirect's
+    // previous hop; the engine reports a script's navigation as a redirect too).
+    const QUrl from = previousHop.isValid() ? previousHop : this->url();
     const QString text = url.toString();
     if (text.contains(QLatin1String("forgetpassword")) ||
         text.contains(QLatin1String("WebComCharge.aspx")) ||
@@ -39,10 +42,10 @@ bool RegisterPage::acceptWebNavigation(const QUrl &url, NavigationType type, boo
         return false;
     }
     if (text.contains(QLatin1String("main.html"))) {
-        // Only the service ends a registration: a page it linked to cannot log in
-        // somewhere else.
-        if (!trustPolicy()->isServiceOrigin(this->url()) && !trustPolicy()->isServiceOrigin(url)) {
-            qDebug() << "registration end refused, not the service:" << this->url() << url;
+        // Only the service ends a registration: a page it linked to (or a redirect
+        // from there) cannot log in somewhere else.
+        if (!trustPolicy()->isServiceOrigin(from) && !trustPolicy()->isServiceOrigin(url)) {
+            qDebug() << "registration end refused, not the service:" << from << url;
             return false;
         }
         leave();
@@ -51,5 +54,7 @@ bool RegisterPage::acceptWebNavigation(const QUrl &url, NavigationType type, boo
     }
     if (dialog)
         dialog->showMaximized();
+    if (isMainFrame)
+        previousHop = url;
     return true;
 }

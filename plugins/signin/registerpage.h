@@ -26,4 +26,5 @@ private:
     void leave();
 
     QPointer<QWidget> dialog;
+    QUrl previousHop;
 };

@@ -541,6 +541,13 @@ private slots:
             QVERIFY2(answer.isEmpty() || answer == "<none>", qPrintable(answer));
         }
         QVERIFY(host.messages.isEmpty());
+        // Nor can it start a chat program without a click.
+        const LogWatch refused("^desktop hand-off refused: no click, not the service");
+        WebTest::eval(page(), "new Image().src = 'aliim:img?uid=1';"
+                              "location.href = 'tencent://message/?uin=66&env=1';");
+        QVERIFY(QTest::qWaitFor([&] { return refused.count() == 1; }, 10000));
+        QTest::qWait(300);
+        QVERIFY(desktop.urls.isEmpty());
     }
 
     void pageScript_unknownSchemesGoNowhere_chatLinksReachTheDesktop()

@@ -123,6 +123,10 @@ private slots:
         QVERIFY(server.start());
         other.servePage("/qwebchannel.js", js, "application/javascript");
         other.servePage("/foreign.html", loginPage);
+        other.server().Get("/bounce", [this](const httplib::Request &, httplib::Response &res) {
+            const QString elsewhere = QString("http://%1/reg/main.html?company=Evil").arg(other.authority());
+            res.set_redirect(elsewhere.toStdString().c_str());
+        });
         QVERIFY(other.start());
         {
             QSettings s("config.ini", QSettings::IniFormat);
@@ -300,6 +304,13 @@ private slots:
             qobject_cast<QWebEngineView *>(static_cast<QMainWindow *>(frame)->centralWidget());
         QVERIFY(subView);
         QVERIFY(WebTest::waitLoaded(subView, server.url("/reg/step1.html")));
+
+        // A page the registration links to cannot end it elsewhere, not even by a redirect.
+        const LogWatch refused("^registration end refused");
+        subView->page()->runJavaScript(
+            QString("location.href = '%1'").arg(other.url("/bounce").toString()));
+        QVERIFY(QTest::qWaitFor([&] { return refused.count() == 1; }, 10000));
+        QCOMPARE(host.count(OpenWorkspace), 0);
 
         subView->page()->runJavaScript(
             QString("location.href = '%1'")
