@@ -118,6 +118,8 @@ QLayout *Product::centerLayout(QString url)
     connect(page, &QWebEnginePage::fullScreenRequested, this, &Product::fullScreen);
     connect(page, &ProductMainPage::outlick, this, &Product::outlick);
     connect(page, &QWebEnginePage::loadFinished, this, &Product::reload);
+    // Each workspace session gets its own single retry of an error answer.
+    loadCount = 0;
     reloadedAfterError = false;
     connect(view->outage(), &OutageRetry::failedWithAnswer, this, &Product::onServiceError);
 

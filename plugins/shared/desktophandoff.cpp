@@ -47,8 +47,10 @@ bool open(const QUrl &url)
                                              : QStringLiteral("(malformed address)"));
         return false;
     }
-    QDesktopServices::openUrl(url);
-    return true;
+    if (QDesktopServices::openUrl(url))
+        return true;
+    qDebug().noquote() << "desktop hand-off failed, nothing opens it:" << url.toString();
+    return false;
 }
 
 void allowDownloadedFile(const QString &path)

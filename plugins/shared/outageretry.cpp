@@ -30,7 +30,11 @@ static QString outagePageHtml()
     QFile file(QStringLiteral(":/outage.html"));
     if (!file.open(QIODevice::ReadOnly))
         return QStringLiteral("<title>无法连接到服务器</title><h1>无法连接到服务器</h1>");
-    return QString::fromUtf8(file.readAll());
+    // Written into the page as text: a byte-order mark would come before the doctype.
+    QString html = QString::fromUtf8(file.readAll());
+    if (html.startsWith(QChar(0xfeff)))
+        html.remove(0, 1);
+    return html;
 }
 
 OutageRetry::OutageRetry(QWebEngineView *view)
@@ -129,7 +133,8 @@ void OutageRetry::showOutage(const QUrl &failed, const QString &errorCode)
 {
     intended = failed;
     ++failures;
-    const int wait = std::max(backOffMs(failures), 1000 - sinceLastAttemptMs());
+    // The back-off is at least a second, so tries are never closer than that.
+    const int wait = backOffMs(failures);
     qDebug().noquote() << "service unreachable:" << errorCode
                        << failed.adjusted(QUrl::RemoveUserInfo | QUrl::RemoveQuery).toString()
                        << "retry in" << wait << "ms";

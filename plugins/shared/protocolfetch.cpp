@@ -21,8 +21,8 @@ bool isProtocolRequest(const QString &url)
 QString relayAddress(const QString &address)
 {
     QSettings settings(configFileName(), QSettings::IniFormat);
-    const QString origin = settings.value(QStringLiteral("Sys/QidianOrigin")).toString();
-    const QString relay = settings.value(QStringLiteral("Sys/QidianRelay")).toString();
+    const QString origin = configText(settings, QStringLiteral("Sys/QidianOrigin"));
+    const QString relay = configText(settings, QStringLiteral("Sys/QidianRelay"));
     if (origin.isEmpty() || relay.isEmpty())
         return address;
     QString rewritten = address;

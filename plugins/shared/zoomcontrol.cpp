@@ -16,10 +16,10 @@
 static const qreal levels[] = {0.25, 0.33, 0.5,  0.67, 0.75, 0.8, 0.9, 1.0, 1.1,
                                1.25, 1.5,  1.75, 2.0,  2.5,  3.0, 4.0, 5.0};
 
-static QList<QPointer<QWebEngineView>> &attachedViews()
+static QList<QPointer<ZoomControl>> &attachedControls()
 {
-    static QList<QPointer<QWebEngineView>> views;
-    return views;
+    static QList<QPointer<ZoomControl>> controls;
+    return controls;
 }
 
 ZoomControl::ZoomControl(QWebEngineView *view)
@@ -30,8 +30,8 @@ ZoomControl::ZoomControl(QWebEngineView *view)
 ZoomControl *ZoomControl::attach(QWebEngineView *view)
 {
     auto *control = new ZoomControl(view);
-    attachedViews().removeAll(nullptr);
-    attachedViews().append(view);
+    attachedControls().removeAll(nullptr);
+    attachedControls().append(control);
 
     const struct
     {
@@ -53,10 +53,12 @@ ZoomControl *ZoomControl::attach(QWebEngineView *view)
     view->installEventFilter(control);
     for (QWidget *child : view->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
         child->installEventFilter(control);
-    // A new document may come with the engine's own level; keep ours.
+    // Applied once a page loads (asking the view earlier would make it create a page
+    // of its own); a new document may come with the engine's own level: keep ours.
+    connect(view, &QWebEngineView::loadStarted, control,
+            [control] { control->apply(storedFactor()); });
     connect(view, &QWebEngineView::loadFinished, control,
             [control] { control->apply(storedFactor()); });
-    control->apply(storedFactor());
     return control;
 }
 
@@ -100,10 +102,9 @@ void ZoomControl::zoom(int direction)
     QSettings settings(configFileName(), QSettings::IniFormat);
     settings.setValue(QStringLiteral("Sys/Zoom"), QString::number(factor));
     qDebug() << "zoom:" << factor;
-    attachedViews().removeAll(nullptr);
-    for (const QPointer<QWebEngineView> &other : qAsConst(attachedViews()))
-        if (auto *control = other->findChild<ZoomControl *>(QString(), Qt::FindDirectChildrenOnly))
-            control->apply(factor);
+    attachedControls().removeAll(nullptr);
+    for (const QPointer<ZoomControl> &control : qAsConst(attachedControls()))
+        control->apply(factor);
 }
 
 void ZoomControl::apply(qreal factor)

@@ -3,6 +3,7 @@
 #include <QList>
 #include <QRegularExpression>
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 
 // Counts log lines matching a pattern while it lives, so a test can wait for
@@ -26,14 +27,16 @@ public:
     LogWatch(const LogWatch &) = delete;
     LogWatch &operator=(const LogWatch &) = delete;
 
-    int count() const { return matches; }
+    int count() const { return lines.size(); }
+    // The matching lines, oldest first.
+    const QStringList &matched() const { return lines; }
 
 private:
     static void handle(QtMsgType type, const QMessageLogContext &context, const QString &text)
     {
         for (LogWatch *w : qAsConst(watches()))
             if (w->pattern.match(text).hasMatch())
-                ++w->matches;
+                w->lines << text;
         if (previous())
             previous()(type, context, text);
     }
@@ -49,5 +52,5 @@ private:
     }
 
     QRegularExpression pattern;
-    int matches = 0;
+    QStringList lines;
 };

@@ -255,6 +255,7 @@ private slots:
         });
         const QUrl down(
             QString("http://127.0.0.1:%1/work.html?token=secret").arg(service.serverPort()));
+        const LogWatch unreachable("^service unreachable: ");
         QVERIFY(host.show(down.toString()));
         // Title, heading, the address without its token, the button and a countdown.
         const QString expected = QStringLiteral("无法连接到服务器|无法连接到服务器|%1|重试|true")
@@ -268,10 +269,16 @@ private slots:
             [&] { return WebTest::eval(page(), shown, 1000).toString() == expected; }, 15000));
 
         QVERIFY(QTest::qWaitFor([&] { return clock.elapsed() > 10000; }, 20000));
+        // At most about one connection a second, and the announced waits double.
         const int inTenSeconds = int(std::count_if(connections.cbegin(), connections.cend(),
                                                    [](qint64 at) { return at <= 10000; }));
         QVERIFY2(inTenSeconds >= 3 && inTenSeconds <= 12,
                  qPrintable(QString::number(inTenSeconds)));
+        const QStringList waits = unreachable.matched();
+        QVERIFY2(waits.size() >= 3, qPrintable(waits.join('\n')));
+        for (int i = 0; i < 3; ++i)
+            QVERIFY2(waits[i].endsWith(QString("retry in %1 ms").arg(1000 << i)),
+                     qPrintable(waits.join('\n')));
 
         // F5 on the own page tries again at once; the service answers now.
         answering = true;
@@ -375,8 +382,10 @@ private slots:
         showWorkspace();
         standIn.clear();
         // The engine itself keeps web pages from opening local files.
+        const LogWatch blocked("Not allowed to load local resource: file:///etc/hosts");
         WebTest::eval(page(), "window.open('file:///etc/hosts')");
-        QTest::qWait(500);
+        QVERIFY(QTest::qWaitFor([&] { return blocked.count() == 1; }, 10000));
+        QTest::qWait(300);
         QVERIFY(frames().isEmpty());
         // A click on a new-tab link of any other scheme reaches the client: refused.
         const LogWatch refused("^desktop hand-off refused: smb://server/share$");

@@ -351,9 +351,9 @@ private slots:
     void hostileProtocolAnswer_runsNoForeignScript_opensNothing()
     {
         backToLoginPage();
-        QTest::ignoreMessage(QtDebugMsg, "desktop hand-off refused: (malformed address)");
+        const LogWatch refused("^desktop hand-off refused: \\(malformed address\\)");
         WebTest::eval(page(), "fetch('/hostile/tp/wpaCall/getProtocol?id=1')");
-        QTest::qWait(3000);
+        QVERIFY(QTest::qWaitFor([&] { return refused.count() == 1; }, 10000));
         QVERIFY(desktop.urls.isEmpty());
         QCOMPARE(WebTest::eval(page(), "typeof window.pwned").toString(),
                  QStringLiteral("undefined"));
@@ -368,8 +368,9 @@ private slots:
             QTest::qWaitFor([&] { return (registration = openSubWindow()) != nullptr; }, 10000));
         const LogWatch abandoned("^request protobufHttp abandoned");
         releaseStall = false;
+        const LogWatch intercepted("^OpenSSL");
         WebTest::eval(page(), "fetch('/stall/tp/wpaCall/getProtocol?id=2')");
-        QTest::qWait(500);
+        QVERIFY(QTest::qWaitFor([&] { return intercepted.count() == 1; }, 10000));
         // The page bridge switches to the workspace: the host releases this module.
         host.release();
         QVERIFY(QTest::qWaitFor([&] { return abandoned.count() == 1; }, 5000));
