@@ -170,9 +170,11 @@ test('an upgrade in place keeps the user\'s keys and files, drops old program fi
   const carried = run(installer, ['--tar', 'xOf', './program/config.ini']).out;
   const loginUrl = ini(config, 'LoginUrl');
   const demoLogin = !/^LoginUrl=/m.test(carried);
-  const user = 'CloseAction=min\nMultiClient=1\nPID=0F8BFBFF000906EA\nHID=S3YJNX0K\nZoom=1.25\nCustom="a, b; c"\n';
+  // Feed is read as a list by Qt, which writes it back as "http://svc/api?a=1", "b=2".
+  const user = 'CloseAction=min\nMultiClient=1\nPID=0F8BFBFF000906EA\nHID=S3YJNX0K\nZoom=1.25\nCustom="a, b; c"\n'
+    + 'Feed=http://svc/api?a=1,b=2\n';
   const rest = fs.readFileSync(config, 'utf8').split('\n')
-    .filter((l) => !/^(Version|CloseAction|MultiClient|PID|HID|Zoom|Custom)=/.test(l)).join('\n');
+    .filter((l) => !/^(Version|CloseAction|MultiClient|PID|HID|Zoom|Custom|Feed)=/.test(l)).join('\n');
   fs.writeFileSync(config, rest.replace('[Sys]\n', `[Sys]\nVersion=1.0.0.5\n${user}`));
   fs.writeFileSync(path.join(PROGRAM, 'notes.txt'), 'mine');
   fs.writeFileSync(path.join(PROGRAM, 'retired_pl.so'), '');
@@ -202,7 +204,7 @@ test('an upgrade in place keeps the user\'s keys and files, drops old program fi
   assert.equal(r.status, 0, r.out);
   assert.equal(ini(config, 'Version'), VERSION);
   const kept = { CloseAction: 'min', MultiClient: '1', PID: '0F8BFBFF000906EA', HID: 'S3YJNX0K',
-    Zoom: '1.25', Custom: 'a, b; c', ...(demoLogin && { LoginUrl: loginUrl }) };
+    Zoom: '1.25', Custom: 'a, b; c', Feed: 'http://svc/api?a=1,b=2', ...(demoLogin && { LoginUrl: loginUrl }) };
   for (const [key, value] of Object.entries(kept)) assert.equal(ini(config, key), value, key);
   assert.equal(fs.readFileSync(path.join(PROGRAM, 'notes.txt'), 'utf8'), 'mine');
   assert.ok(!fs.existsSync(path.join(PROGRAM, 'retired_pl.so')));

@@ -5,6 +5,7 @@
 
 #include <QCommandLineParser>
 #include <QJsonDocument>
+#include <QSettings>
 #include <QSysInfo>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -213,19 +214,25 @@ private slots:
         QVERIFY(!downloader.startDownload(answer, QString(), "HTTPS://updates.example/api"));
     }
 
-    void settingText_keepsCommasAsWritten()
+    void settingText_commasReadTheSameBeforeAndAfterQtRewritesTheFile()
     {
         QTemporaryDir dir;
         const QString ini = dir.filePath("config.ini");
         QFile file(ini);
         QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("[Other]\nServiceUrl=wrong\n[Sys]\nServiceUrl = http://svc/api?a=1, b ,c\n"
-                   "Source=\"x,y\"\nVersion=1.0.0.6\n");
+        file.write("[Other]\nServiceUrl=wrong\n[Sys]\nServiceUrl = http://svc/api?a=1,b=2\n"
+                   "Source=\"x, y\"\nLoginUrl=http://svc/api, v2\nVersion=1.0.0.6\n");
         file.close();
-        QCOMPARE(settingText(ini, "Sys/ServiceUrl"), QStringLiteral("http://svc/api?a=1, b ,c"));
-        QCOMPARE(settingText(ini, "Sys/Source"), QStringLiteral("x,y"));
-        QCOMPARE(settingText(ini, "Sys/Version"), QStringLiteral("1.0.0.6"));
-        QCOMPARE(settingText(ini, "Sys/Missing"), QString());
+        const QStringList keys{"Sys/ServiceUrl", "Sys/Source", "Sys/LoginUrl", "Sys/Version"};
+        const QStringList expected{"http://svc/api?a=1,b=2", "x, y", "http://svc/api,v2",
+                                   "1.0.0.6"};
+        for (int round = 0; round < 2; ++round) {
+            for (int i = 0; i < keys.size(); ++i)
+                QCOMPARE(settingText(ini, keys[i]), expected[i]);
+            QCOMPARE(settingText(ini, "Sys/Missing"), QString());
+            // As the client does when it stores the zoom: the whole file is written anew.
+            QSettings(ini, QSettings::IniFormat).setValue("Sys/Zoom", "1.25");
+        }
     }
 
     void progressDialog_unknownTotalOver2GiBAndPermilleSteps()
