@@ -173,26 +173,28 @@ private slots:
         }
     }
 
-    void signatureText_malformed_isRefusedWithReason()
+    void signatureText_malformedOrNoInstalledVersion_isRefusedWithReason()
     {
         SignatureCheck check({});
         const QString line = QString::fromLatin1(QByteArray("ED" + QByteArray(72, 'x')).toBase64());
         const QString global = QString::fromLatin1(QByteArray(64, 'g').toBase64());
         const QString good =
             "untrusted comment: x\n" + line + "\ntrusted comment: file:a version:1\n" + global;
-        QCOMPARE(check.checkAnswer(QString(), "a", ""),
+        QCOMPARE(check.checkAnswer(QString(), "a", "1"),
                  QStringLiteral("the answer carries no signature"));
+        QCOMPARE(check.checkAnswer(good, "a", ""),
+                 QStringLiteral("no installed version to compare with"));
         for (const QString &bad :
              {QString("garbage"), QString(good).replace("trusted comment:", "comment:"),
               QString(good).replace(global, "!!" + global), QString(good).remove(0, 1)})
-            QCOMPARE(check.checkAnswer(bad, "a", ""),
+            QCOMPARE(check.checkAnswer(bad, "a", "1"),
                      QStringLiteral("the signature is no minisign signature"));
         QCOMPARE(check.checkAnswer(
                      QString(good).replace(line, QByteArray("Xy" + QByteArray(72, 'x')).toBase64()),
-                     "a", ""),
+                     "a", "1"),
                  QStringLiteral("unknown signature algorithm 5879"));
         // Well formed, CRLF line ends, but by a key this check does not hold.
-        QVERIFY(check.checkAnswer(QString(good).replace("\n", "\r\n"), "a", "")
+        QVERIFY(check.checkAnswer(QString(good).replace("\n", "\r\n"), "a", "1")
                     .startsWith("signed by unknown key"));
     }
 
