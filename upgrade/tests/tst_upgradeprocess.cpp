@@ -175,8 +175,9 @@ private slots:
         // What the updater starts again in the program folder when an installer fails.
         QFile restart(folder.filePath("FakeClient"));
         QVERIFY(restart.open(QIODevice::WriteOnly));
-        restart.write("#!/bin/sh\n{ pwd; echo \"args:$*\"; } > '" + restartRecord().toUtf8() +
-                      "'\n");
+        const QByteArray record = restartRecord().toUtf8();
+        restart.write("#!/bin/sh\n{ pwd; echo \"args:$*\"; } > '" + record + ".part' && mv '" +
+                      record + ".part' '" + record + "'\n");
         restart.close();
         QVERIFY(restart.setPermissions(restart.permissions() | QFile::ExeOwner));
 
@@ -405,8 +406,8 @@ private slots:
 
     void refusals_startNothing_leaveClientRunning_data()
     {
-        QTest::addColumn<QString>("program");
         QTest::addColumn<QString>("installed"); // Sys/Version
+        QTest::addColumn<QString>("program");
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("name");
         QTest::addColumn<QJsonObject>("data");
@@ -475,8 +476,8 @@ private slots:
 
     void refusals_startNothing_leaveClientRunning()
     {
-        QFETCH(QString, program);
         QFETCH(QString, installed);
+        QFETCH(QString, program);
         QFETCH(QString, path);
         QFETCH(QString, name);
         QFETCH(QJsonObject, data);
@@ -537,7 +538,6 @@ private slots:
         QVERIFY2(output.contains("installer did not start, client started again:"),
                  qPrintable(output));
         QVERIFY(QTest::qWaitFor([&] { return QFile::exists(restartRecord()); }, 10000));
-        QTest::qWait(100);
         QCOMPARE(QString::fromUtf8(contentOf(restartRecord())).split('\n', Qt::SkipEmptyParts),
                  (QStringList{folder.path(), "args:"}));
     }
