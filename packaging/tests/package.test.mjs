@@ -155,12 +155,45 @@ test('a silent install puts program, menu entry and icons in place; the client s
     const login = await page({ port }, /\/login\/index\.html/);
     await login.ready('#login');
     await login.close();
+    // The running client would lose what it writes to config.ini during an upgrade.
+    const inode = fs.statSync(path.join(PROGRAM, 'MervoClient')).ino;
+    const busy = run(installer, [], { input: 'y\n' });
+    assert.equal(busy.status, 1);
+    assert.match(busy.out, /Mervo is running from .*Nothing was changed\./s);
+    assert.equal(fs.statSync(path.join(PROGRAM, 'MervoClient')).ino, inode);
+    assert.deepEqual(fs.readdirSync(DATA).filter((f) => f.startsWith('.')), []);
     // The menu entry groups the client's windows under it.
     const wmClass = entry.match(/^StartupWMClass=(.+)$/m)[1];
     assert.equal(run('xdotool', ['search', '--all', '--pid', String(child.pid), '--class', `^${wmClass}$`]).status, 0);
   } finally {
     child.kill('SIGKILL');
   }
+});
+
+test('a second installer waits for the first; one whole installation is left', async () => {
+  await waitFor('the first client to end', () => clientPids().length === 0);
+  // The first one stages slowly; the second starts meanwhile.
+  const slow = path.join(TMPDIR, 'slowcp');
+  fs.mkdirSync(slow);
+  fs.writeFileSync(path.join(slow, 'cp'),
+    '#!/bin/sh\ncase "$2" in */.Mervo.new.*/MervoClient) sleep 3 ;; esac\nexec /bin/cp "$@"\n', { mode: 0o755 });
+  const start = (env = {}) => new Promise((resolve) => {
+    const child = spawn(installer, ['/SILENT'], { cwd: HOME, env: { ...process.env, ...env } });
+    let out = '';
+    child.stdout.on('data', (d) => { out += d; });
+    child.stderr.on('data', (d) => { out += d; });
+    child.on('close', (status) => resolve({ status, out }));
+  });
+  const first = start({ PATH: `${slow}:${process.env.PATH}` });
+  await waitFor('the first installer to stage', () => fs.readdirSync(DATA).some((f) => f.startsWith('.Mervo.new.')));
+  const [one, two] = await Promise.all([first, start()]);
+  assert.equal(one.status, 0, one.out);
+  assert.equal(two.status, 0, two.out);
+  assert.match(two.out, /Waiting for another installer/);
+  for (const f of ['MervoClient', 'MervoUpgrade', 'signin_pl.so', 'ledger_pl.so', 'config.ini'])
+    assert.ok(fs.existsSync(path.join(PROGRAM, f)), f);
+  assert.equal(ini(path.join(PROGRAM, 'config.ini'), 'Version'), VERSION);
+  assert.deepEqual(fs.readdirSync(DATA).filter((f) => f.startsWith('.')), []);
 });
 
 test('an upgrade in place keeps the user\'s keys and files, drops old program files, starts the client; a refused one starts the old client', async () => {
