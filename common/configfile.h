@@ -1,8 +1,8 @@
 #pragma once
 
-#include <QFile>
 #include <QSettings>
 #include <QString>
+#include <QStringList>
 
 // The shared settings file, opened by its bare name: every deliverable runs with
 // the program folder as its current directory.
@@ -11,27 +11,13 @@ inline QString configFileName()
     return QStringLiteral("config.ini");
 }
 
-// A text setting exactly as written. QSettings reads an unquoted value with commas
-// as a list; such a value is then taken from the line's own text after "=".
+// A text setting. QSettings reads an unquoted value with commas as a list and writes
+// that list back as "a, b" or with quoted parts; joined again with bare commas, the
+// value reads the same before and after any write of the file.
 inline QString configText(const QSettings &settings, const QString &key)
 {
     const QVariant value = settings.value(key);
-    if (value.userType() != QMetaType::QStringList)
-        return value.toString();
-    const int slash = key.indexOf(QLatin1Char('/'));
-    const QByteArray section = '[' + key.left(slash).toUtf8() + ']';
-    const QByteArray name = key.mid(slash + 1).toUtf8();
-    QFile file(settings.fileName());
-    if (file.open(QIODevice::ReadOnly)) {
-        bool inSection = false;
-        while (!file.atEnd()) {
-            const QByteArray line = file.readLine().trimmed();
-            if (line.startsWith('['))
-                inSection = line == section;
-            const int equals = line.indexOf('=');
-            if (inSection && equals > 0 && line.left(equals).trimmed() == name)
-                return QString::fromUtf8(line.mid(equals + 1).trimmed());
-        }
-    }
-    return value.toStringList().join(QLatin1Char(','));
+    if (value.userType() == QMetaType::QStringList)
+        return value.toStringList().join(QLatin1Char(','));
+    return value.toString();
 }

@@ -2,7 +2,9 @@
 // format), so Qt's quoting and escaping of values survive an installation.
 //   mervo-ini set FILE KEY=VALUE...  sets Sys/KEY to every VALUE that is not empty
 //   mervo-ini merge FROM INTO        copies every key of FROM into INTO; INTO keeps the rest
-//   mervo-ini get FILE KEY           prints Sys/KEY
+//   mervo-ini get FILE KEY           prints Sys/KEY as the deliverables read it
+#include "configfile.h"
+
 #include <QFile>
 #include <QSettings>
 #include <QStringList>
@@ -69,7 +71,7 @@ int merge(const char *from, const char *into)
 int get(const char *file, const char *name)
 {
     const QSettings settings(path(file), QSettings::IniFormat);
-    std::printf("%s\n", settings.value(key(name)).toString().toUtf8().constData());
+    std::printf("%s\n", configText(settings, key(name)).toUtf8().constData());
     return 0;
 }
 

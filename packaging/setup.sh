@@ -75,13 +75,17 @@ listed() {
 }
 
 uninstall() {
-    if [ ! -f "$target/$manifest" ]; then
+    if [ ! -f "$(current)/$manifest" ]; then
         echo "No installation of Mervo in $target." >&2
         exit 1
     fi
     echo "Removes Mervo from $target with its menu entry, icons and web data."
     echo "The remembered login stays."
+    [ $silent = 1 ] || check_clients
     confirm "Continue?" || exit 1
+    lock
+    check_clients
+    recover
     local file dir
     while IFS= read -r file; do
         rm -f "$target/$file"
@@ -138,9 +142,46 @@ exec_value() {
     printf '%s' "${v//%/%%}"
 }
 
+# Whether a process of this user runs the installation's client.
+client_running() {
+    local exe
+    [ -e "$target/MervoClient" ] || return 1
+    for exe in /proc/[0-9]*/exe; do
+        [ -O "${exe%/exe}" ] && [ "$exe" -ef "$target/MervoClient" ] && return 0
+    done
+    return 1
+}
+
+# A running client writes config.ini: a folder swapped under it would lose that.
+check_clients() {
+    client_running || return 0
+    if [ $silent = 1 ]; then
+        # The updater has ended the clients; one may still be on its way out.
+        for _ in {1..50}; do
+            sleep 0.2
+            client_running || return 0
+        done
+    fi
+    echo "Mervo is running from $target: quit it (tray menu \"退出客户端\") and start the" \
+        "installer again. Nothing was changed." >&2
+    exit 1
+}
+
+# One installer at a time: the lock is on the folder that holds the installation (so no
+# lock file stays behind), from the recovery of a cut-short swap to the menu entry.
+lock() {
+    mkdir -p "$parent" || fail "cannot create $parent"
+    exec 9<"$parent" || fail "cannot open $parent"
+    flock -n 9 && return
+    echo "Waiting for another installer of Mervo to finish..."
+    flock -w 300 9 || fail "another installer of Mervo still runs"
+}
+
 start_client() {
+    exec 9<&- # the client must not hold the lock
     [ $silent = 1 ] && [ $in_place = 1 ] && [ -x "$target/MervoClient" ] || return 0
-    (cd "$target" && exec setsid -f "$target/MervoClient" </dev/null >/dev/null 2>&1)
+    client_running ||
+        (cd "$target" && exec setsid -f "$target/MervoClient" </dev/null >/dev/null 2>&1)
 }
 
 stage=
@@ -178,12 +219,20 @@ desktop_entry() {
     done
 }
 
-# A swap cut short (a crash, a power cut) left the old installation aside: put it back.
-recover() {
+# A swap cut short (a crash, a power cut) leaves the old installation aside. current
+# names where the installation is; recover (under the lock) puts it back in place and
+# drops what other installers left half done.
+current() {
     local aside
     for aside in "$parent/.$name.old."*/"$name"; do
-        [ -d "$aside" ] && [ ! -e "$target" ] && mv -T "$aside" "$target"
+        [ ! -e "$target" ] && [ -d "$aside" ] && echo "$aside" && return
     done
+    echo "$target"
+}
+recover() {
+    local aside
+    aside=$(current)
+    [ "$aside" = "$target" ] || mv -T "$aside" "$target" || fail "cannot put $aside back"
     rm -rf "$parent/.$name.new."* "$parent/.$name.old."*
 }
 
@@ -192,23 +241,25 @@ if [ "$(id -u)" = 0 ] && [ -n "${SUDO_USER:-}" ]; then
     echo "Run the installer as the user who uses Mervo, without sudo." >&2
     exit 1
 fi
-recover
 [ $uninstall = 0 ] || uninstall
 
 check_runtime || fail "the runtime is incomplete"
 [ ! -e "$target" ] || [ -d "$target" ] || fail "$target is no folder"
 version=$("$ini" get "$package/program/config.ini" Version)
-if [ -f "$target/MervoClient" ]; then
-    old=$("$ini" get "$target/config.ini" Version)
+if [ -f "$(current)/MervoClient" ]; then
+    old=$("$ini" get "$(current)/config.ini" Version)
     echo "Upgrades Mervo ${old:-(no version)} in $target to $version."
 else
     echo "Installs Mervo $version into $target."
 fi
 echo "Menu entry: $apps/mervo-client.desktop"
+[ $silent = 1 ] || check_clients
 confirm "Continue?" || exit 1
 
+lock
+check_clients
+recover
 trap 'fail "interrupted"' INT TERM HUP
-mkdir -p "$parent" || fail "cannot create $parent"
 stage=$(mktemp -d "$parent/.$name.new.XXXXXX") || fail "cannot write into $parent"
 chmod "$(printf '%o' $((0777 & ~0$(umask))))" "$stage" || fail "cannot set up $stage"
 # What the old installation did not install itself (settings, the user's files) carries over.

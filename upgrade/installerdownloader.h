@@ -29,7 +29,7 @@ public:
     ~InstallerDownloader() override;
 
     // Checks the answer and starts the download; false (nothing started) on refusal.
-    // installedVersion is Sys/Version; checkUrl the address the answer came from.
+    // installedVersion: Sys/Version, else the updater's own; checkUrl: the answer's address.
     bool startDownload(const UpdateCheck::Answer &answer, const QString &installedVersion,
                        const QString &checkUrl);
 

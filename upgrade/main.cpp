@@ -17,7 +17,7 @@ int main(int argc, char *argv[])
     if (!qEnvironmentVariableIsSet("QT_XCB_GL_INTEGRATION"))
         qputenv("QT_XCB_GL_INTEGRATION", "none");
     QApplication app(argc, argv);
-    QApplication::setApplicationVersion(QStringLiteral("1.0.0.5"));
+    QApplication::setApplicationVersion(QStringLiteral(MERVO_VERSION));
     QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
     // Behind a company proxy: http_proxy, https_proxy and no_proxy as the system sets them.
     QNetworkProxyFactory::setUseSystemConfiguration(true);
@@ -36,9 +36,13 @@ int main(int argc, char *argv[])
     const UpdateCheck::Answer answer =
         UpdateCheck::parseAnswer(UpdateCheck::postJson(request.url, request.body));
 
+    // Without Sys/Version (a hand-made config.ini) the updater's own version is the one
+    // to beat, so no older signed installer can be replayed.
+    const QString installedVersion =
+        installation.version.isEmpty() ? QApplication::applicationVersion() : installation.version;
     InstallerDownloader downloader(request.mainProgram, UpdateKeys::publicKeys(),
                                    UpdateKeys::unsignedAccepted());
-    if (answer.needUpdate && downloader.startDownload(answer, installation.version, request.url))
+    if (answer.needUpdate && downloader.startDownload(answer, installedVersion, request.url))
         return app.exec();
     // No update (or nothing to download): the waiting client goes on at once.
     std::exit(0);

@@ -97,6 +97,8 @@ QString SignatureCheck::checkAnswer(const QString &signatureText, const QString 
 {
     if (signatureText.trimmed().isEmpty())
         return QStringLiteral("the answer carries no signature");
+    if (installedVersion.isEmpty())
+        return QStringLiteral("no installed version to compare with");
     QList<QByteArray> lines = signatureText.toUtf8().split('\n');
     for (QByteArray &line : lines) {
         if (line.endsWith('\r'))
@@ -141,15 +143,13 @@ QString SignatureCheck::checkAnswer(const QString &signatureText, const QString 
     const QString version = m.captured(2);
     if (digitGroups(version).isEmpty())
         return QStringLiteral("signed version %1 is no dotted number").arg(version);
-    if (!installedVersion.isEmpty()) {
-        bool ok = false;
-        const int order = compareVersions(version, installedVersion, &ok);
-        if (!ok)
-            return QStringLiteral("installed version %1 is no dotted number").arg(installedVersion);
-        if (order <= 0)
-            return QStringLiteral("version %1 is not newer than the installed %2")
-                .arg(version, installedVersion);
-    }
+    bool ok = false;
+    const int order = compareVersions(version, installedVersion, &ok);
+    if (!ok)
+        return QStringLiteral("installed version %1 is no dotted number").arg(installedVersion);
+    if (order <= 0)
+        return QStringLiteral("version %1 is not newer than the installed %2")
+            .arg(version, installedVersion);
 
     hash = std::make_unique<HashState>();
     crypto_generichash_blake2b_init(&hash->state, nullptr, 0, crypto_generichash_blake2b_BYTES_MAX);

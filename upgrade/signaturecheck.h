@@ -20,7 +20,7 @@ public:
 
     // Reads the signature before anything is downloaded. Returns the reason to refuse,
     // empty when the trusted comment is genuine, names installerName and a version newer
-    // than installedVersion (any version when that is empty).
+    // than installedVersion (refused when that is empty).
     QString checkAnswer(const QString &signatureText, const QString &installerName,
                         const QString &installedVersion);
 

@@ -30,8 +30,8 @@ struct Installation {
 // Reads Sys/Version, Sys/ServiceUrl and Sys/Source from config.ini and the machine UUID.
 Installation readInstallation();
 
-// A text key of an INI file as written, also when it holds commas (which QSettings
-// would read as a list).
+// A text key of an INI file; a value with commas reads the same before and after
+// QSettings rewrote the file (see configText).
 QString settingText(const QString &iniFile, const QString &key);
 
 // The request from the installation, overridden by the options that were given.

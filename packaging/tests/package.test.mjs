@@ -155,12 +155,45 @@ test('a silent install puts program, menu entry and icons in place; the client s
     const login = await page({ port }, /\/login\/index\.html/);
     await login.ready('#login');
     await login.close();
+    // The running client would lose what it writes to config.ini during an upgrade.
+    const inode = fs.statSync(path.join(PROGRAM, 'MervoClient')).ino;
+    const busy = run(installer, [], { input: 'y\n' });
+    assert.equal(busy.status, 1);
+    assert.match(busy.out, /Mervo is running from .*Nothing was changed\./s);
+    assert.equal(fs.statSync(path.join(PROGRAM, 'MervoClient')).ino, inode);
+    assert.deepEqual(fs.readdirSync(DATA).filter((f) => f.startsWith('.')), []);
     // The menu entry groups the client's windows under it.
     const wmClass = entry.match(/^StartupWMClass=(.+)$/m)[1];
     assert.equal(run('xdotool', ['search', '--all', '--pid', String(child.pid), '--class', `^${wmClass}$`]).status, 0);
   } finally {
     child.kill('SIGKILL');
   }
+});
+
+test('a second installer waits for the first; one whole installation is left', async () => {
+  await waitFor('the first client to end', () => clientPids().length === 0);
+  // The first one stages slowly; the second starts meanwhile.
+  const slow = path.join(TMPDIR, 'slowcp');
+  fs.mkdirSync(slow);
+  fs.writeFileSync(path.join(slow, 'cp'),
+    '#!/bin/sh\ncase "$2" in */.Mervo.new.*/MervoClient) sleep 3 ;; esac\nexec /bin/cp "$@"\n', { mode: 0o755 });
+  const start = (env = {}) => new Promise((resolve) => {
+    const child = spawn(installer, ['/SILENT'], { cwd: HOME, env: { ...process.env, ...env } });
+    let out = '';
+    child.stdout.on('data', (d) => { out += d; });
+    child.stderr.on('data', (d) => { out += d; });
+    child.on('close', (status) => resolve({ status, out }));
+  });
+  const first = start({ PATH: `${slow}:${process.env.PATH}` });
+  await waitFor('the first installer to stage', () => fs.readdirSync(DATA).some((f) => f.startsWith('.Mervo.new.')));
+  const [one, two] = await Promise.all([first, start()]);
+  assert.equal(one.status, 0, one.out);
+  assert.equal(two.status, 0, two.out);
+  assert.match(two.out, /Waiting for another installer/);
+  for (const f of ['MervoClient', 'MervoUpgrade', 'signin_pl.so', 'ledger_pl.so', 'config.ini'])
+    assert.ok(fs.existsSync(path.join(PROGRAM, f)), f);
+  assert.equal(ini(path.join(PROGRAM, 'config.ini'), 'Version'), VERSION);
+  assert.deepEqual(fs.readdirSync(DATA).filter((f) => f.startsWith('.')), []);
 });
 
 test('an upgrade in place keeps the user\'s keys and files, drops old program files, starts the client; a refused one starts the old client', async () => {
@@ -170,9 +203,11 @@ test('an upgrade in place keeps the user\'s keys and files, drops old program fi
   const carried = run(installer, ['--tar', 'xOf', './program/config.ini']).out;
   const loginUrl = ini(config, 'LoginUrl');
   const demoLogin = !/^LoginUrl=/m.test(carried);
-  const user = 'CloseAction=min\nMultiClient=1\nPID=0F8BFBFF000906EA\nHID=S3YJNX0K\nZoom=1.25\nCustom="a, b; c"\n';
+  // Feed is read as a list by Qt, which writes it back as "http://svc/api?a=1", "b=2".
+  const user = 'CloseAction=min\nMultiClient=1\nPID=0F8BFBFF000906EA\nHID=S3YJNX0K\nZoom=1.25\nCustom="a, b; c"\n'
+    + 'Feed=http://svc/api?a=1,b=2\n';
   const rest = fs.readFileSync(config, 'utf8').split('\n')
-    .filter((l) => !/^(Version|CloseAction|MultiClient|PID|HID|Zoom|Custom)=/.test(l)).join('\n');
+    .filter((l) => !/^(Version|CloseAction|MultiClient|PID|HID|Zoom|Custom|Feed)=/.test(l)).join('\n');
   fs.writeFileSync(config, rest.replace('[Sys]\n', `[Sys]\nVersion=1.0.0.5\n${user}`));
   fs.writeFileSync(path.join(PROGRAM, 'notes.txt'), 'mine');
   fs.writeFileSync(path.join(PROGRAM, 'retired_pl.so'), '');
@@ -202,7 +237,7 @@ test('an upgrade in place keeps the user\'s keys and files, drops old program fi
   assert.equal(r.status, 0, r.out);
   assert.equal(ini(config, 'Version'), VERSION);
   const kept = { CloseAction: 'min', MultiClient: '1', PID: '0F8BFBFF000906EA', HID: 'S3YJNX0K',
-    Zoom: '1.25', Custom: 'a, b; c', ...(demoLogin && { LoginUrl: loginUrl }) };
+    Zoom: '1.25', Custom: 'a, b; c', Feed: 'http://svc/api?a=1,b=2', ...(demoLogin && { LoginUrl: loginUrl }) };
   for (const [key, value] of Object.entries(kept)) assert.equal(ini(config, key), value, key);
   assert.equal(fs.readFileSync(path.join(PROGRAM, 'notes.txt'), 'utf8'), 'mine');
   assert.ok(!fs.existsSync(path.join(PROGRAM, 'retired_pl.so')));

@@ -1,5 +1,7 @@
 #include "programfolder.h"
 
+#include "configfile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -63,8 +65,8 @@ void ProgramFolder::setConfig(const QString &key, const QString &value)
 
 QString ProgramFolder::config(const QString &key) const
 {
-    QSettings settings(filePath(QStringLiteral("config.ini")), QSettings::IniFormat);
-    return settings.value(key).toString();
+    const QSettings settings(filePath(QStringLiteral("config.ini")), QSettings::IniFormat);
+    return configText(settings, key);
 }
 
 QProcess *ProgramFolder::startClient(QObject *parent, const QString &program)

@@ -5,6 +5,7 @@
 
 #include <QCommandLineParser>
 #include <QJsonDocument>
+#include <QSettings>
 #include <QSysInfo>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -172,26 +173,28 @@ private slots:
         }
     }
 
-    void signatureText_malformed_isRefusedWithReason()
+    void signatureText_malformedOrNoInstalledVersion_isRefusedWithReason()
     {
         SignatureCheck check({});
         const QString line = QString::fromLatin1(QByteArray("ED" + QByteArray(72, 'x')).toBase64());
         const QString global = QString::fromLatin1(QByteArray(64, 'g').toBase64());
         const QString good =
             "untrusted comment: x\n" + line + "\ntrusted comment: file:a version:1\n" + global;
-        QCOMPARE(check.checkAnswer(QString(), "a", ""),
+        QCOMPARE(check.checkAnswer(QString(), "a", "1"),
                  QStringLiteral("the answer carries no signature"));
+        QCOMPARE(check.checkAnswer(good, "a", ""),
+                 QStringLiteral("no installed version to compare with"));
         for (const QString &bad :
              {QString("garbage"), QString(good).replace("trusted comment:", "comment:"),
               QString(good).replace(global, "!!" + global), QString(good).remove(0, 1)})
-            QCOMPARE(check.checkAnswer(bad, "a", ""),
+            QCOMPARE(check.checkAnswer(bad, "a", "1"),
                      QStringLiteral("the signature is no minisign signature"));
         QCOMPARE(check.checkAnswer(
                      QString(good).replace(line, QByteArray("Xy" + QByteArray(72, 'x')).toBase64()),
-                     "a", ""),
+                     "a", "1"),
                  QStringLiteral("unknown signature algorithm 5879"));
         // Well formed, CRLF line ends, but by a key this check does not hold.
-        QVERIFY(check.checkAnswer(QString(good).replace("\n", "\r\n"), "a", "")
+        QVERIFY(check.checkAnswer(QString(good).replace("\n", "\r\n"), "a", "1")
                     .startsWith("signed by unknown key"));
     }
 
@@ -213,19 +216,25 @@ private slots:
         QVERIFY(!downloader.startDownload(answer, QString(), "HTTPS://updates.example/api"));
     }
 
-    void settingText_keepsCommasAsWritten()
+    void settingText_commasReadTheSameBeforeAndAfterQtRewritesTheFile()
     {
         QTemporaryDir dir;
         const QString ini = dir.filePath("config.ini");
         QFile file(ini);
         QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("[Other]\nServiceUrl=wrong\n[Sys]\nServiceUrl = http://svc/api?a=1, b ,c\n"
-                   "Source=\"x,y\"\nVersion=1.0.0.6\n");
+        file.write("[Other]\nServiceUrl=wrong\n[Sys]\nServiceUrl = http://svc/api?a=1,b=2\n"
+                   "Source=\"x, y\"\nLoginUrl=http://svc/api, v2\nVersion=1.0.0.6\n");
         file.close();
-        QCOMPARE(settingText(ini, "Sys/ServiceUrl"), QStringLiteral("http://svc/api?a=1, b ,c"));
-        QCOMPARE(settingText(ini, "Sys/Source"), QStringLiteral("x,y"));
-        QCOMPARE(settingText(ini, "Sys/Version"), QStringLiteral("1.0.0.6"));
-        QCOMPARE(settingText(ini, "Sys/Missing"), QString());
+        const QStringList keys{"Sys/ServiceUrl", "Sys/Source", "Sys/LoginUrl", "Sys/Version"};
+        const QStringList expected{"http://svc/api?a=1,b=2", "x, y", "http://svc/api,v2",
+                                   "1.0.0.6"};
+        for (int round = 0; round < 2; ++round) {
+            for (int i = 0; i < keys.size(); ++i)
+                QCOMPARE(settingText(ini, keys[i]), expected[i]);
+            QCOMPARE(settingText(ini, "Sys/Missing"), QString());
+            // As the client does when it stores the zoom: the whole file is written anew.
+            QSettings(ini, QSettings::IniFormat).setValue("Sys/Zoom", "1.25");
+        }
     }
 
     void progressDialog_unknownTotalOver2GiBAndPermilleSteps()

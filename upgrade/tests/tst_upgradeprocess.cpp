@@ -37,6 +37,7 @@ static const QString Signed = QStringLiteral(MERVO_UPGRADE_SIGNED);
 static const QString Unsigned = QStringLiteral(MERVO_UPGRADE_UNSIGNED);
 static const QString Product = QStringLiteral(MERVO_UPGRADE_PRODUCT);
 static const QString InstalledVersion = QStringLiteral("1.0.0.10");
+static const QString UpdaterVersion = QStringLiteral(MERVO_VERSION);
 
 class TestUpgradeProcess : public QObject
 {
@@ -116,11 +117,14 @@ private:
         return updater.exitStatus() == QProcess::NormalExit ? updater.exitCode() : -2;
     }
 
-    void setServiceUrl(const QString &url)
+    void setServiceUrl(const QString &url, const QString &version = InstalledVersion)
     {
         QSettings s(folder.filePath("config.ini"), QSettings::IniFormat);
         s.setValue("Sys/ServiceUrl", url);
-        s.setValue("Sys/Version", InstalledVersion);
+        if (version.isEmpty())
+            s.remove("Sys/Version");
+        else
+            s.setValue("Sys/Version", version);
     }
 
     void startStandInClient()
@@ -171,8 +175,9 @@ private slots:
         // What the updater starts again in the program folder when an installer fails.
         QFile restart(folder.filePath("FakeClient"));
         QVERIFY(restart.open(QIODevice::WriteOnly));
-        restart.write("#!/bin/sh\n{ pwd; echo \"args:$*\"; } > '" + restartRecord().toUtf8() +
-                      "'\n");
+        const QByteArray record = restartRecord().toUtf8();
+        restart.write("#!/bin/sh\n{ pwd; echo \"args:$*\"; } > '" + record + ".part' && mv '" +
+                      record + ".part' '" + record + "'\n");
         restart.close();
         QVERIFY(restart.setPermissions(restart.permissions() | QFile::ExeOwner));
 
@@ -401,6 +406,7 @@ private slots:
 
     void refusals_startNothing_leaveClientRunning_data()
     {
+        QTest::addColumn<QString>("installed"); // Sys/Version
         QTest::addColumn<QString>("program");
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("name");
@@ -416,64 +422,67 @@ private slots:
         QProcess::execute("minisign", {"-S", "-s", MERVO_TEST_KEYS "/first.key", "-m", plain, "-x",
                                        plain + ".plain"});
         const QJsonObject unbound{{"signature", QString::fromUtf8(contentOf(plain + ".plain"))}};
+        const auto row = [](const char *tag,
+                            const QString &installed = InstalledVersion) -> QTestData & {
+            return QTest::newRow(tag) << installed;
+        };
 
-        QTest::newRow("no signature")
-            << Signed << "/installer.sh" << name << none << "the answer carries no signature";
-        QTest::newRow("another key")
-            << Signed << "/installer.sh" << name << sign(installer, name, "1.0.0.11", "other")
-            << "signed by unknown key";
+        row("no signature") << Signed << "/installer.sh" << name << none
+                            << "the answer carries no signature";
+        row("another key") << Signed << "/installer.sh" << name
+                           << sign(installer, name, "1.0.0.11", "other") << "signed by unknown key";
         if (!MERVO_PRODUCT_UNSIGNED) // the program that ships trusts none of the test keys
-            QTest::newRow("product keys only")
-            << Product << "/installer.sh" << name << good << "signed by unknown key";
-        QTest::newRow("tampered file") << Signed << "/tampered.sh" << name << good
-                                       << "the signature does not match the downloaded file";
-        QTest::newRow("tampered comment") << Signed << "/installer.sh" << name << tamperedComment
-                                          << "the trusted comment does not match its signature";
-        QTest::newRow("no version bound") << Signed << "/installer.sh" << name << unbound
-                                          << "the trusted comment names no file and version";
-        QTest::newRow("other file name")
-            << Signed << "/installer.sh" << name << sign(installer, "Other.sh", "1.0.0.11")
-            << "signed for file Other.sh, not Setup.sh";
-        QTest::newRow("same version")
-            << Signed << "/installer.sh" << name << sign(installer, name, InstalledVersion)
-            << "version 1.0.0.10 is not newer than the installed 1.0.0.10";
-        QTest::newRow("older version")
-            << Signed << "/installer.sh" << name << sign(installer, name, "1.0.0.9")
-            << "version 1.0.0.9 is not newer";
-        QTest::newRow("file URL") << Signed << "file://" + scratch.filePath("sign/" + name) << name
-                                  << good << "download address is no http or https address";
-        QTest::newRow("ftp URL") << Signed << "ftp://127.0.0.1/Setup.sh" << name << good
-                                 << "download address is no http or https address";
-        QTest::newRow("404") << Signed << "/missing" << name << good
-                             << "download failed: Error transferring";
-        QTest::newRow("cut off") << Signed << "/cut" << name << good
-                                 << "download failed: Connection closed";
-        QTest::newRow("no such host")
-            << Signed << "http://127.0.0.1:1/x" << name << good << "download failed";
-        QTest::newRow("traversal")
-            << Signed << "/installer.sh"
-            << "../../evil.sh" << good << "installer name \"../../evil.sh\" has a folder separator";
-        QTest::newRow("empty name") << Signed << "/installer.sh"
-                                    << "" << good << "installer name \"\" has no file name";
-        QTest::newRow("device name") << Signed << "/installer.sh"
-                                     << "NUL.sh" << sign(installer, "NUL.sh", "1.0.0.11")
-                                     << "installer name \"NUL.sh\" has a device name";
-        QTest::newRow("unsigned: sha mismatch")
-            << Unsigned << "/installer.sh" << name << QJsonObject{{"sha256", QString(64, 'a')}}
-            << "SHA-256";
-        QTest::newRow("unsigned: unknown length")
+            row("product keys only")
+                << Product << "/installer.sh" << name << good << "signed by unknown key";
+        row("tampered file") << Signed << "/tampered.sh" << name << good
+                             << "the signature does not match the downloaded file";
+        row("tampered comment") << Signed << "/installer.sh" << name << tamperedComment
+                                << "the trusted comment does not match its signature";
+        row("no version bound") << Signed << "/installer.sh" << name << unbound
+                                << "the trusted comment names no file and version";
+        row("other file name") << Signed << "/installer.sh" << name
+                               << sign(installer, "Other.sh", "1.0.0.11")
+                               << "signed for file Other.sh, not Setup.sh";
+        row("same version") << Signed << "/installer.sh" << name
+                            << sign(installer, name, InstalledVersion)
+                            << "version 1.0.0.10 is not newer than the installed 1.0.0.10";
+        row("older version") << Signed << "/installer.sh" << name
+                             << sign(installer, name, "1.0.0.9") << "version 1.0.0.9 is not newer";
+        row("no installed version: the updater's own counts", QString())
+            << Signed << "/installer.sh" << name << sign(installer, name, UpdaterVersion)
+            << QString("version %1 is not newer than the installed %1").arg(UpdaterVersion);
+        row("file URL") << Signed << "file://" + scratch.filePath("sign/" + name) << name << good
+                        << "download address is no http or https address";
+        row("ftp URL") << Signed << "ftp://127.0.0.1/Setup.sh" << name << good
+                       << "download address is no http or https address";
+        row("404") << Signed << "/missing" << name << good << "download failed: Error transferring";
+        row("cut off") << Signed << "/cut" << name << good << "download failed: Connection closed";
+        row("no such host") << Signed << "http://127.0.0.1:1/x" << name << good
+                            << "download failed";
+        row("traversal") << Signed << "/installer.sh"
+                         << "../../evil.sh" << good
+                         << "installer name \"../../evil.sh\" has a folder separator";
+        row("empty name") << Signed << "/installer.sh"
+                          << "" << good << "installer name \"\" has no file name";
+        row("device name") << Signed << "/installer.sh"
+                           << "NUL.sh" << sign(installer, "NUL.sh", "1.0.0.11")
+                           << "installer name \"NUL.sh\" has a device name";
+        row("unsigned: sha mismatch") << Unsigned << "/installer.sh" << name
+                                      << QJsonObject{{"sha256", QString(64, 'a')}} << "SHA-256";
+        row("unsigned: unknown length")
             << Unsigned << "/chunked.sh" << name << none
             << "download of unknown length with neither signature nor checksum";
     }
 
     void refusals_startNothing_leaveClientRunning()
     {
+        QFETCH(QString, installed);
         QFETCH(QString, program);
         QFETCH(QString, path);
         QFETCH(QString, name);
         QFETCH(QJsonObject, data);
         QFETCH(QString, reason);
-        setServiceUrl(server.url("/api").toString());
+        setServiceUrl(server.url("/api").toString(), installed);
         answerWith(200, updateAnswer(path, name, data));
         startStandInClient();
         QCOMPARE(runUpdater({"-m FakeClient"}, nullptr, 60000, program), 0);
@@ -529,7 +538,6 @@ private slots:
         QVERIFY2(output.contains("installer did not start, client started again:"),
                  qPrintable(output));
         QVERIFY(QTest::qWaitFor([&] { return QFile::exists(restartRecord()); }, 10000));
-        QTest::qWait(100);
         QCOMPARE(QString::fromUtf8(contentOf(restartRecord())).split('\n', Qt::SkipEmptyParts),
                  (QStringList{folder.path(), "args:"}));
     }
