@@ -42,7 +42,7 @@ MainWindow::MainWindow(QWidget *parent)
 
     QSettings settings(configFileName(), QSettings::IniFormat);
     const bool multiClient = settings.value(QStringLiteral("Sys/MultiClient"), false).toBool();
-    const QString version = settings.value(QStringLiteral("Sys/Version")).toString();
+    const QString version = configText(settings, QStringLiteral("Sys/Version"));
 
     auto *multiAction = new QAction(QStringLiteral("允许多个实例"), this);
     multiAction->setCheckable(true);
@@ -119,7 +119,7 @@ void MainWindow::onLoadFinished(bool ok)
     if (!view || currentPluginId() != QLatin1String(MERVO_LOGIN_PLUGIN_ID))
         return;
     QSettings settings(configFileName(), QSettings::IniFormat);
-    const QString sourceId = settings.value(QStringLiteral("Sys/SourceId")).toString();
+    const QString sourceId = configText(settings, QStringLiteral("Sys/SourceId"));
     // The value comes from a file and goes into script text: quote it. The block
     // keeps the helper variable out of the page's global scope.
     view->page()->runJavaScript(QStringLiteral("{let a = document.getElementById('register');"
@@ -221,7 +221,7 @@ void MainWindow::handleClose(QCloseEvent *event)
     const bool trayAvailable = QSystemTrayIcon::isSystemTrayAvailable();
 
     QSettings settings(configFileName(), QSettings::IniFormat);
-    QString action = settings.value(QStringLiteral("Sys/CloseAction")).toString().toLower();
+    QString action = configText(settings, QStringLiteral("Sys/CloseAction")).toLower();
     if (action.isEmpty()) {
         CloseDialog dialog(this);
         dialog.setWindowFlags((dialog.windowFlags() | Qt::MSWindowsFixedSizeDialogHint) &

@@ -30,8 +30,8 @@ static QString timestamp()
 QString deviceId(const Sources &sources)
 {
     QSettings settings(configFileName(), QSettings::IniFormat);
-    QString pid = settings.value(QStringLiteral("Sys/PID")).toString();
-    QString hid = settings.value(QStringLiteral("Sys/HID")).toString();
+    QString pid = configText(settings, QStringLiteral("Sys/PID"));
+    QString hid = configText(settings, QStringLiteral("Sys/HID"));
 
     if (pid.isEmpty()) {
         pid = sources.processorId();
