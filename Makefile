@@ -9,7 +9,12 @@ APT_PACKAGES := cmake ninja-build g++ make pkg-config \
 	makeself desktop-file-utils g++-mingw-w64-x86-64 \
 	qttranslations5-l10n squid poppler-utils
 
-.PHONY: deps build test demo package clean
+# What the benchmarks need besides the build: the browser whose start-up is a floor.
+BENCH_PACKAGES := chromium
+# Rounds of the soak in `make bench` (the script's own default is 200).
+SOAK_ROUNDS ?= 50
+
+.PHONY: deps build test demo package clean bench bench-deps
 
 deps:
 	@missing="$$(for p in $(APT_PACKAGES); do \
@@ -42,6 +47,28 @@ package: build
 demo: build
 	cmake --build $(BUILD_DIR) --target mervo_demo_update
 	./demo/run-demo.sh $(BUILD_DIR)
+
+bench-deps: deps
+	@missing="$$(for p in $(BENCH_PACKAGES); do \
+		dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'install ok installed' || echo $$p; \
+		done)"; \
+	if [ -n "$$missing" ]; then \
+		echo "Installing:" $$missing; \
+		apt-get update -q && DEBIAN_FRONTEND=noninteractive \
+		apt-get install -y -q --no-install-recommends -o DPkg::Lock::Timeout=600 $$missing; \
+	fi
+
+# Every benchmark, one after the other, each on a private X server; each prints its table
+# with the load average it ran under: run it on a quiet machine.
+bench: build bench-deps
+	cmake --build $(BUILD_DIR) --target mervo_demo_update
+	BUILD=$(abspath $(BUILD_DIR)) bench/startup.sh
+	BUILD=$(abspath $(BUILD_DIR)) bench/footprint.sh
+	BUILD=$(abspath $(BUILD_DIR)) bench/download.sh
+	BUILD=$(abspath $(BUILD_DIR)) bench/updater.sh
+	BUILD=$(abspath $(BUILD_DIR)) bench/update.sh
+	BUILD=$(abspath $(BUILD_DIR)) bench/deviceid.sh
+	BUILD=$(abspath $(BUILD_DIR)) ROUNDS=$(SOAK_ROUNDS) bench/soak.sh
 
 clean:
 	rm -rf $(BUILD_DIR)

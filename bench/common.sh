@@ -4,7 +4,7 @@ BUILD=${BUILD:-$(cd "$(dirname "$0")/.." && pwd)/build}
 export QTWEBENGINE_DISABLE_SANDBOX=1
 export QTWEBENGINE_CHROMIUM_FLAGS="--disable-background-networking --disable-component-update"
 
-median() { sort -n | awk '{a[NR]=$1} END {if (NR%2) print a[(NR+1)/2]; else print (a[NR/2]+a[NR/2+1])/2}'; }
+median() { sort -n | awk '{a[NR]=$1} END {if (NR == 0) exit; if (NR%2) print a[(NR+1)/2]; else print (a[NR/2]+a[NR/2+1])/2}'; }
 now_ms() { date +%s%3N; }
 
 # Runs the rest of the script on a private X server unless one is given.
@@ -23,4 +23,49 @@ start_demo_service() {
     DEMO_PID=$!
     for _ in $(seq 100); do [ -s "$state/port" ] && break; sleep 0.05; done
     DEMO_URL="http://127.0.0.1:$(cat "$state/port")"
+}
+
+# PID and every process below it (the children of all its threads), one a line.
+# Shell built-ins only, so sampling disturbs the measured programs little.
+tree_pids() {
+    local queue=("$1") p kids f
+    while [ ${#queue[@]} -gt 0 ]; do
+        p=${queue[0]}
+        queue=("${queue[@]:1}")
+        echo "$p"
+        for f in /proc/"$p"/task/*/children; do
+            kids=()
+            { read -r -a kids <"$f"; } 2>/dev/null || true
+            queue+=("${kids[@]}")
+        done
+    done
+}
+
+# PSS in KiB of PID and every process below it (/proc/PID/smaps_rollup).
+tree_pss_kib() {
+    local sum=0 p key value _
+    for p in $(tree_pids "$1"); do
+        { while read -r key value _; do
+            [ "$key" = Pss: ] && sum=$((sum + value))
+        done <"/proc/$p/smaps_rollup"; } 2>/dev/null || true
+    done
+    echo "$sum"
+}
+
+# A line of /proc/PID/status in KiB (VmHWM: peak RSS, VmRSS: RSS).
+status_kib() { awk -v k="$2:" '$1 == k {print $2}' "/proc/$1/status"; }
+
+# Ends PID with SIGTERM and waits until no process of its tree is left (at most 10 s).
+end_tree() {
+    local pids
+    pids=$(tree_pids "$1")
+    kill -TERM "$1" 2>/dev/null || true
+    wait "$1" 2>/dev/null || true
+    for _ in $(seq 200); do
+        local alive=0 p
+        for p in $pids; do kill -0 "$p" 2>/dev/null && alive=1; done
+        [ $alive = 0 ] && return
+        sleep 0.05
+    done
+    for p in $pids; do kill -KILL "$p" 2>/dev/null || true; done
 }

@@ -2,6 +2,7 @@
 // person would do it through the pages; every 50 rounds a row of memory and windows.
 // Run by soak.sh.
 import { execFileSync } from 'node:child_process';
+import fs from 'node:fs';
 import { Road, page, waitFor } from '../tests/e2e/harness.mjs';
 import { rssKiB, treePids, treePssKiB } from './memory.mjs';
 
@@ -46,7 +47,9 @@ try {
       console.error(`round ${r}: RSS ${mib(row.rss)} MiB, PSS ${mib(row.pss)} MiB, windows ${row.win}, processes ${row.procs}`);
     }
   }
-  console.log(`Soak of ${rounds} rounds (login, report window, close, log-out), ${new Date().toISOString().slice(0, 10)}\n`);
+  const load = fs.readFileSync('/proc/loadavg', 'utf8').split(' ').slice(0, 3).join(' ');
+  const shortened = rounds < 200 ? ` (shortened: ROUNDS=${rounds}, the script's default is 200)` : '';
+  console.log(`Soak of ${rounds} rounds${shortened}: login, report window, close, log-out; load average ${load}, ${new Date().toISOString().slice(0, 10)}\n`);
   console.log('| round | client RSS | tree PSS | growth since round 10 (RSS / PSS) | X windows | processes |');
   console.log('|---|---|---|---|---|---|');
   for (const row of rows) {

@@ -66,7 +66,7 @@ mibps() { awk -v s="$1" -v t="$2" 'BEGIN {printf "%.0f MiB/s", s/1048576/(t/1000
 for _ in $(seq "$RUNS"); do (cd "$work/bin" && time_ms "$BUILD/bin/MervoUpgrade" "-m MervoClient"); done > "$work/upd.txt"
 for _ in $(seq "$RUNS"); do time_ms "$BUILD/bench/bench-qtfloor"; done > "$work/floor.txt"
 upd=$(median < "$work/upd.txt"); floor=$(median < "$work/floor.txt")
-echo "No-update path, median of $RUNS runs"
+echo "No-update path, median of $RUNS runs ($(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg), $(date -I))"
 echo
 echo "| program | time |"
 echo "|---|---|"
@@ -107,7 +107,7 @@ for _ in $(seq "$DOWNLOADS"); do
 done
 got=$(stat -c %s "$TMPDIR/bench-installer.bin" 2>/dev/null || echo 0)
 upd_ms=$(column_median updater 1); curl_ms=$(column_median curl 1)
-echo "Installer download of $SIZE_MIB MiB from 127.0.0.1 ($road), $DOWNLOADS runs each"
+echo "Installer download of $SIZE_MIB MiB from 127.0.0.1 ($road), $DOWNLOADS runs each (load average $(cut -d' ' -f1-3 /proc/loadavg))"
 echo
 echo "| client | median time | throughput | peak RSS | peak PSS (process tree) |"
 echo "|---|---|---|---|---|"

@@ -1,9 +1,9 @@
-// The floor for any Qt WebEngine client: one view loading one URL, printing
-// "loaded" when the first load finishes.
+// The floor for any Qt WebEngine client: one view loading one URL in a window of the
+// screen's size (as the client's), logging "loaded" when the first load finishes.
 #include <QApplication>
+#include <QDebug>
+#include <QScreen>
 #include <QWebEngineView>
-
-#include <cstdio>
 
 int main(int argc, char *argv[])
 {
@@ -12,11 +12,12 @@ int main(int argc, char *argv[])
     if (argc < 2)
         return 2;
     QWebEngineView view;
-    QObject::connect(&view, &QWebEngineView::loadFinished, [](bool ok) {
-        std::printf("loaded %d\n", int(ok));
-        std::fflush(stdout);
-    });
+    QObject::connect(&view, &QWebEngineView::loadFinished,
+                     [](bool ok) { qInfo("loaded %d", int(ok)); });
     view.load(QUrl(QString::fromLocal8Bit(argv[1])));
+    // Without a window manager nothing maximises: take the screen's area directly.
+    if (QScreen *screen = view.screen())
+        view.setGeometry(screen->availableGeometry());
     view.showMaximized();
     return app.exec();
 }

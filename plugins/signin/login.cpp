@@ -71,12 +71,26 @@ QWebEngineView *Login::getLoginWidget()
     const auto policy =
         TrustPolicy::forLogin(configText(settings, QStringLiteral("Sys/LoginUrl")), QUrl(loginUrl));
 
+    QWebEngineProfile *profile = QWebEngineProfile::defaultProfile();
+    profile->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
+    AliimSchemeHandler::installOn(profile);
+
+    view->setContentsMargins(0, 0, 0, 0);
+    view->setContextMenuPolicy(Qt::NoContextMenu);
+    // Two pages set up alike: the waiting page shows in the first while the second starts
+    // its renderer, and the login page then loads in the second.
+    view->startLoading(QUrl(loginUrl), newLoginPage(policy, loginUrl),
+                       newLoginPage(policy, loginUrl));
+    return view;
+}
+
+QWebEnginePage *Login::newLoginPage(const std::shared_ptr<const TrustPolicy> &policy,
+                                    const QString &loginUrl)
+{
     // Owned by the view: a page that outlives the web profile crashes at exit.
     auto *page = new ServicePage(policy, view);
     page->settings()->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, true);
     connect(page, &QWebEnginePage::fullScreenRequested, this, &Login::fullScreen);
-    page->profile()->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
-    AliimSchemeHandler::installOn(page->profile());
 
     // Channel and bridge go with the page; the bridge outlives the view's release
     // long enough for quicklogin to finish, since the page is deleted later.
@@ -84,16 +98,16 @@ QWebEngineView *Login::getLoginWidget()
     auto *bridge = new WebBridge(manager, loginUrl);
     bridge->setParent(channel);
     bridge->setAccess(BridgeAccess(page, policy));
+    QPointer<LoginWebEngine> shownIn = view;
+    bridge->setBeforeReload([shownIn] {
+        if (shownIn)
+            shownIn->usePreparedPage();
+    });
     channel->registerObject(QStringLiteral("qt"), bridge);
     page->setWebChannel(channel);
 
     page->setUrlRequestInterceptor(new RequestInterceptor(page));
-
-    view->setContentsMargins(0, 0, 0, 0);
-    view->setContextMenuPolicy(Qt::NoContextMenu);
-    view->setPage(page);
-    view->startLoading(QUrl(loginUrl));
-    return view;
+    return page;
 }
 
 void Login::release()

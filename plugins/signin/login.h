@@ -1,13 +1,15 @@
 #pragma once
 
+#include "loginwebengine.h"
 #include "plugininterface.h"
 #include "pluginmanagerinterface.h"
+#include "trustpolicy.h"
 
 #include <QObject>
 #include <QPointer>
 #include <QWebEngineFullScreenRequest>
 
-#include "loginwebengine.h"
+#include <memory>
 
 class QVBoxLayout;
 
@@ -39,6 +41,8 @@ public slots:
 
 private:
     QWebEngineView *getLoginWidget();
+    QWebEnginePage *newLoginPage(const std::shared_ptr<const TrustPolicy> &policy,
+                                 const QString &loginUrl);
 
     PluginManagerInterface *manager = nullptr;
     QVBoxLayout *layout = nullptr;

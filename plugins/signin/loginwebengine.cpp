@@ -17,7 +17,8 @@ LoginWebEngine::LoginWebEngine(PluginManagerInterface *manager)
     PagePrinter::addShortcut(this);
 }
 
-void LoginWebEngine::startLoading(const QUrl &url)
+void LoginWebEngine::startLoading(const QUrl &url, QWebEnginePage *waiting,
+                                  QWebEnginePage *prepared)
 {
     qDebug() << "====loading page start";
     m_targetUrl = url;
@@ -35,7 +36,37 @@ void LoginWebEngine::startLoading(const QUrl &url)
                                 .valueToKey(status)
                          << "   exitcode:" << exitCode;
             });
+    setPage(waiting);
+    m_prepared = prepared;
+    // Started once the waiting page stands, so the two renderers do not start at once.
+    connect(waiting, &QWebEnginePage::loadFinished, prepared, [prepared] {
+        if (prepared->url().isEmpty())
+            prepared->load(QUrl(QStringLiteral("about:blank")));
+    });
+    // Anything else the waiting page goes to (F5 while it waits) stays in it.
+    connect(waiting, &QWebEnginePage::urlChanged, this, [this](const QUrl &shown) {
+        if (!shown.isEmpty() && shown.scheme() != QLatin1String("qrc"))
+            dropPreparedPage();
+    });
     load(QUrl(QStringLiteral("qrc:/load.html")));
+}
+
+void LoginWebEngine::usePreparedPage()
+{
+    if (!m_prepared || page()->url().scheme() != QLatin1String("qrc"))
+        return;
+    QWebEnginePage *waiting = page();
+    setPage(m_prepared);
+    m_prepared = nullptr;
+    waiting->disconnect(this);
+    waiting->deleteLater();
+}
+
+void LoginWebEngine::dropPreparedPage()
+{
+    if (m_prepared)
+        m_prepared->deleteLater();
+    m_prepared = nullptr;
 }
 
 QWebEngineView *LoginWebEngine::createWindow(QWebEnginePage::WebWindowType type)

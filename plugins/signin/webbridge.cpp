@@ -148,5 +148,7 @@ void WebBridge::reload()
 {
     if (!access.admits("reload"))
         return;
+    if (beforeReload)
+        beforeReload();
     send(ReloadView, QString());
 }

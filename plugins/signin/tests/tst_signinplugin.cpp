@@ -152,15 +152,58 @@ private slots:
         QVERIFY(host.messages.isEmpty());
     }
 
-    void waitingPage_asksForReloadOnce_thenHostLoadsLoginUrl()
+    int pagesOfView() const
+    {
+        return view()->findChildren<QWebEnginePage *>(QString(), Qt::FindDirectChildrenOnly).size();
+    }
+
+    void waitingPage_asksForReloadOnce_loginPageLoadsInAPageWhoseRendererRunsAlready()
     {
         QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^login url: "));
         QVERIFY(host.show());
         QCOMPARE(host.plugin()->getLoadUrl(), QUrl(loginUrl()));
+        QPointer<QWebEnginePage> waiting = page();
+        QPointer<QWebEnginePage> asked;
+        qint64 askedPid = 0;
+        qint64 waitingPid = 0;
+        host.onMessage = [&](MessageType type, const QString &) {
+            if (type != ReloadView)
+                return;
+            asked = page();
+            askedPid = asked->renderProcessPid();
+            waitingPid = waiting ? waiting->renderProcessPid() : -1;
+            host.reloadView();
+        };
         QVERIFY(QTest::qWaitFor([&] { return host.count(ReloadView) == 1; }, 10000));
+        host.onMessage = [this](MessageType type, const QString &) {
+            if (type == ReloadView)
+                host.reloadView();
+        };
         QVERIFY(WebTest::waitLoaded(view(), QUrl(loginUrl())));
         QTest::qWait(500);
         QCOMPARE(host.messages, (QList<PluginHost::Message>{{ReloadView, QString()}}));
+        // The web address never entered the waiting page's renderer, and did not wait for
+        // a renderer to start: the page it loaded in had one when the host was asked.
+        QCOMPARE(page(), asked.data());
+        QVERIFY(askedPid > 0);
+        QVERIFY(waitingPid > 0 && waitingPid != askedPid);
+        QCOMPARE(page()->renderProcessPid(), askedPid);
+        QVERIFY(QTest::qWaitFor([&] { return waiting.isNull(); }, 5000));
+        QCOMPARE(pagesOfView(), 1);
+    }
+
+    void loginUrlLoadedBeforeTheWaitingPageAsks_staysInThatPage_withItsBridge()
+    {
+        host.release();
+        QVERIFY(host.show());
+        QPointer<QWebEnginePage> first = page();
+        view()->load(QUrl(loginUrl())); // F5 while the waiting page is shown
+        QVERIFY(WebTest::waitLoaded(view(), QUrl(loginUrl())));
+        QCOMPARE(page(), first.data());
+        QVERIFY(QTest::qWaitFor([&] { return pagesOfView() == 1; }, 5000));
+        QVERIFY(QTest::qWaitFor(
+            [&] { return WebTest::eval(page(), "window.bridgeReady === true").toBool(); }, 10000));
+        QCOMPARE(call("wi").toString(), DeviceIdentity::deviceId());
     }
 
     void logined_thenQuicklogin_storeRecord_andSendMessagesInOrder()
