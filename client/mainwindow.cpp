@@ -121,9 +121,10 @@ void MainWindow::onLoadFinished(bool ok)
     QSettings settings(configFileName(), QSettings::IniFormat);
     const QString sourceId = configText(settings, QStringLiteral("Sys/SourceId"));
     // The value comes from a file and goes into script text: quote it. The block
-    // keeps the helper variable out of the page's global scope.
+    // keeps the helper variable out of the page's global scope; pages without the
+    // link (the waiting page, an outage page) are left alone.
     view->page()->runJavaScript(QStringLiteral("{let a = document.getElementById('register');"
-                                               "a.href = a.href + '?source=' + %1}")
+                                               "if (a) a.href = a.href + '?source=' + %1}")
                                     .arg(jsStringLiteral(sourceId)));
 }
 

@@ -39,10 +39,10 @@ void LoginWebEngine::startLoading(const QUrl &url, QWebEnginePage *waiting,
     setPage(waiting);
     m_prepared = prepared;
     // Started once the waiting page stands, so the two renderers do not start at once.
-    connect(waiting, &QWebEnginePage::loadFinished, prepared, [prepared] {
-        if (prepared->url().isEmpty())
-            prepared->load(QUrl(QStringLiteral("about:blank")));
-    });
+    // Running a script starts the renderer on the page's initial empty document: no
+    // navigation, so the login page has no blank page before it to go back to.
+    connect(waiting, &QWebEnginePage::loadFinished, prepared,
+            [prepared] { prepared->runJavaScript(QString()); });
     // Anything else the waiting page goes to (F5 while it waits) stays in it.
     connect(waiting, &QWebEnginePage::urlChanged, this, [this](const QUrl &shown) {
         if (!shown.isEmpty() && shown.scheme() != QLatin1String("qrc"))

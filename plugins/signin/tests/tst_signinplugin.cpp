@@ -20,6 +20,7 @@
 #include <QMainWindow>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QWebEngineHistory>
 
 #include <httplib.h>
 
@@ -188,6 +189,8 @@ private slots:
         QVERIFY(askedPid > 0);
         QVERIFY(waitingPid > 0 && waitingPid != askedPid);
         QCOMPARE(page()->renderProcessPid(), askedPid);
+        // Nothing before the login page to go back to: a blank page there would strand the user.
+        QVERIFY(!page()->history()->canGoBack());
         QVERIFY(QTest::qWaitFor([&] { return waiting.isNull(); }, 5000));
         QCOMPARE(pagesOfView(), 1);
     }
