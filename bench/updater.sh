@@ -50,14 +50,16 @@ measure() {
     local name=$1; shift
     sync # earlier runs' dirty pages would slow this run's writes
     local t0; t0=$(now_ms)
-    /usr/bin/time -f %M -o "$work/time.txt" "$@" >/dev/null 2>"$work/$name.log" &
+    /usr/bin/time -f "%M %U %S" -o "$work/time.txt" "$@" >/dev/null 2>"$work/$name.log" &
     local pid=$!
     pss_peak "$pid" "$work/pss.txt" &
     local sampler=$!
     wait "$pid" || true
     local t1; t1=$(now_ms)
     wait "$sampler"
-    echo "$(( t1 - t0 )) $(tail -1 "$work/time.txt") $(cat "$work/pss.txt")" >> "$work/$name.txt"
+    local rss cpu
+    read -r rss cpu <<<"$(tail -1 "$work/time.txt" | awk '{printf "%s %d", $1, ($2 + $3) * 1000}')"
+    echo "$(( t1 - t0 )) $rss $(cat "$work/pss.txt") $cpu" >> "$work/$name.txt"
 }
 column_median() { awk -v c="$2" '{print $c}' "$work/$1.txt" | median; }
 column_max_mib() { awk -v c="$2" '$c > m {m = $c} END {printf "%.0f", m/1024}' "$work/$1.txt"; }
@@ -109,9 +111,9 @@ got=$(stat -c %s "$TMPDIR/bench-installer.bin" 2>/dev/null || echo 0)
 upd_ms=$(column_median updater 1); curl_ms=$(column_median curl 1)
 echo "Installer download of $SIZE_MIB MiB from 127.0.0.1 ($road), $DOWNLOADS runs each (load average $(cut -d' ' -f1-3 /proc/loadavg))"
 echo
-echo "| client | median time | throughput | peak RSS | peak PSS (process tree) |"
-echo "|---|---|---|---|---|"
-echo "| MervoUpgrade (check + download + verify + install) | $upd_ms ms | $(mibps "$got" "$upd_ms") | $(column_max_mib updater 2) MiB | $(column_max_mib updater 3) MiB |"
-echo "| curl -o | $curl_ms ms | $(mibps "$size" "$curl_ms") | $(column_max_mib curl 2) MiB | $(column_max_mib curl 3) MiB |"
-echo "| ratio (updater / curl) | | $(awk -v a="$curl_ms" -v b="$upd_ms" 'BEGIN {printf "%.2f", a/b}') | | |"
+echo "| client | median time | throughput | CPU time (user + system) | peak RSS | peak PSS (process tree) |"
+echo "|---|---|---|---|---|---|"
+echo "| MervoUpgrade (check + download + verify + install) | $upd_ms ms | $(mibps "$got" "$upd_ms") | $(column_median updater 4) ms | $(column_max_mib updater 2) MiB | $(column_max_mib updater 3) MiB |"
+echo "| curl -o | $curl_ms ms | $(mibps "$size" "$curl_ms") | $(column_median curl 4) ms | $(column_max_mib curl 2) MiB | $(column_max_mib curl 3) MiB |"
+echo "| ratio (updater / curl) | | $(awk -v a="$curl_ms" -v b="$upd_ms" 'BEGIN {printf "%.2f", a/b}') | | | |"
 [ "$got" = "$size" ] || { echo "note: the updater saved $got of $size bytes"; grep -h "refused" "$work/updater.log" || true; }

@@ -1,5 +1,6 @@
 #include "installerdownloader.h"
 
+#include "filefollower.h"
 #include "programcontrol.h"
 #include "progressdialog.h"
 #include "signaturecheck.h"
@@ -100,6 +101,14 @@ bool InstallerDownloader::startDownload(const UpdateCheck::Answer &answer,
         file.reset();
         return false;
     }
+    if (signature || !expectedSha256.isEmpty())
+        follower = std::make_unique<FileFollower>(file->fileName(),
+                                                  [this](const char *data, qint64 size) {
+                                                      if (!expectedSha256.isEmpty())
+                                                          hash.addData(data, int(size));
+                                                      if (signature)
+                                                          signature->addData(data, size);
+                                                  });
     reply = manager.get(QNetworkRequest(url));
     // Back-pressure: the transfer waits for the file instead of piling up in memory.
     reply->setReadBufferSize(ChunkSize);
@@ -122,14 +131,12 @@ void InstallerDownloader::httpReadyRead()
     // One buffer for the whole download: no allocation (and page faults) per chunk.
     qint64 size;
     while ((size = reply->read(chunk.data(), chunk.size())) > 0) {
-        if (!expectedSha256.isEmpty())
-            hash.addData(chunk.constData(), int(size));
-        if (signature)
-            signature->addData(chunk.constData(), size);
         if (file->write(chunk.constData(), size) != size)
             writeFailed = true;
         written += size;
     }
+    if (follower && !writeFailed && file->flush())
+        follower->advance(written);
 }
 
 QString InstallerDownloader::downloadProblem()
@@ -146,6 +153,8 @@ QString InstallerDownloader::downloadProblem()
         return QStringLiteral("download of unknown length with neither signature nor checksum");
     if (writeFailed || !file->flush())
         return QStringLiteral("writing the file failed: ") + file->errorString();
+    if (follower && !follower->finish(written))
+        return QStringLiteral("the download cannot be read back for its checks");
     if (signature) {
         const QString problem = signature->checkFile(file->fileName());
         if (!problem.isEmpty())
@@ -179,6 +188,7 @@ void InstallerDownloader::install()
         return;
     httpReadyRead(); // whatever is still buffered
     QString problem = downloadProblem();
+    follower.reset(); // its handle would keep the file from being renamed on Windows
     if (problem.isEmpty())
         problem = putInPlace();
     file.reset(); // removes the download unless it was put in place

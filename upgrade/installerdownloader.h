@@ -10,6 +10,7 @@
 
 #include <memory>
 
+class FileFollower;
 class ProgressDialog;
 class QNetworkReply;
 class QTemporaryFile;
@@ -63,6 +64,8 @@ private:
     QNetworkAccessManager manager;
     QNetworkReply *reply = nullptr;
     std::unique_ptr<QTemporaryFile> file;
+    // Hashes what is written, on a thread of its own; null when nothing is hashed.
+    std::unique_ptr<FileFollower> follower;
     QByteArray chunk;
     QCryptographicHash hash{QCryptographicHash::Sha256};
     qint64 written = 0;

@@ -171,6 +171,9 @@ private slots:
         installer = "#!/bin/sh\n{ pwd; for a in \"$@\"; do echo \"$a\"; done; } > \""
             + recordFile().toUtf8() + ".part\" && mv \"" + recordFile().toUtf8() + ".part\" \""
             + recordFile().toUtf8() + "\"\n";
+        // Several read buffers long and no whole number of them, so the checks see
+        // the download arrive in pieces, up to its last byte.
+        installer += "#" + QByteArray(3 * (1 << 20) + 17, 'x') + "\n";
         QVERIFY(QFile::copy("/bin/sleep", scratch.filePath("FakeClient")));
         // What the updater starts again in the program folder when an installer fails.
         QFile restart(folder.filePath("FakeClient"));
