@@ -61,7 +61,7 @@ start() {
     # asked for, waiting page loaded, login page asked for (the page's reload).
     if [ "$name" != floor ]; then
         echo "$(log_ms "$log" "$t0" "load plugins path:") $(log_ms "$log" "$t0" "====loading page start")" \
-            "$(log_ms "$log" "$t0" 'load view end: true QUrl("qrc:')" \
+            "$(log_ms "$log" "$t0" '====loading page end')" \
             "$(log_ms "$log" "$t0" "...time out reload...")" >>"$work/$name.steps"
     fi
 }

@@ -77,8 +77,8 @@ QWebEngineView *Login::getLoginWidget()
 
     view->setContentsMargins(0, 0, 0, 0);
     view->setContextMenuPolicy(Qt::NoContextMenu);
-    // Two pages set up alike: the waiting page shows in the first while the second starts
-    // its renderer, and the login page then loads in the second.
+    // Two pages set up alike: the waiting page shows in the first while the second, the
+    // view's own page, starts its renderer; the login page then loads in the second.
     view->startLoading(QUrl(loginUrl), newLoginPage(policy, loginUrl),
                        newLoginPage(policy, loginUrl));
     return view;
@@ -98,11 +98,6 @@ QWebEnginePage *Login::newLoginPage(const std::shared_ptr<const TrustPolicy> &po
     auto *bridge = new WebBridge(manager, loginUrl);
     bridge->setParent(channel);
     bridge->setAccess(BridgeAccess(page, policy));
-    QPointer<LoginWebEngine> shownIn = view;
-    bridge->setBeforeReload([shownIn] {
-        if (shownIn)
-            shownIn->usePreparedPage();
-    });
     channel->registerObject(QStringLiteral("qt"), bridge);
     page->setWebChannel(channel);
 

@@ -9,8 +9,9 @@
 
 // The login module's view: first the built-in waiting page, then the service's
 // login page. Pages it opens in new tabs become registration sub windows.
-// The login page gets a page of its own, whose renderer starts while the waiting page
-// waits: it neither shares the waiting page's renderer nor waits for a new one.
+// The login page loads in the view's own page, whose renderer starts and draws while
+// the waiting page (in a small view laid over) waits: it neither shares the waiting
+// page's renderer nor waits for a new one.
 class LoginWebEngine final : public QWebEngineView
 {
     Q_OBJECT
@@ -18,11 +19,11 @@ class LoginWebEngine final : public QWebEngineView
 public:
     explicit LoginWebEngine(PluginManagerInterface *manager);
 
-    // Shows the waiting page in waiting; prepared, set up alike, is the one to show next.
-    void startLoading(const QUrl &url, QWebEnginePage *waiting, QWebEnginePage *prepared);
-    // While the waiting page is shown: the prepared page takes its place (the host then
-    // loads the login URL into it). Otherwise nothing.
-    void usePreparedPage();
+    // Shows the waiting page in waiting, over page, set up alike, which becomes this
+    // view's page for good; the waiting page goes once this view has loaded anything.
+    void startLoading(const QUrl &url, QWebEnginePage *waiting, QWebEnginePage *page);
+    // The view over this one's middle that shows the waiting page, while it does.
+    QWebEngineView *waitingView() const { return m_waitingView; }
     QUrl targetUrl() const { return m_targetUrl; }
     // The newest open registration window, or null.
     QWidget *subWindow() const;
@@ -33,14 +34,17 @@ public:
 
 protected:
     QWebEngineView *createWindow(QWebEnginePage::WebWindowType type) override;
+    void childEvent(QChildEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     QWebEngineView *openSubWindow();
 
-    void dropPreparedPage();
+    void endWaiting();
+    void placeWaitingView();
 
     QUrl m_targetUrl;
-    QPointer<QWebEnginePage> m_prepared;
+    QPointer<QWebEngineView> m_waitingView;
     // Guarded: a frame deletes itself when closed.
     QList<QPointer<QWidget>> m_subWindows;
     PluginManagerInterface *manager;

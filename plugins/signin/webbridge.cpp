@@ -148,7 +148,5 @@ void WebBridge::reload()
 {
     if (!access.admits("reload"))
         return;
-    if (beforeReload)
-        beforeReload();
     send(ReloadView, QString());
 }

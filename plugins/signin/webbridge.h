@@ -7,8 +7,6 @@
 #include <QObject>
 #include <QString>
 
-#include <functional>
-
 // The login page's native object ("qt" on its web channel): stores a login,
 // reads back the remembered one and the device identity, and asks the host to
 // switch to the workspace, set the title or tray tool tip, or reload.
@@ -22,8 +20,6 @@ public:
 
     // Calls are answered only while the page shows one of the service's own pages.
     void setAccess(const BridgeAccess &access) { this->access = access; }
-    // Runs when an admitted reload is about to go to the host.
-    void setBeforeReload(std::function<void()> hook) { beforeReload = std::move(hook); }
 
     // The address herfClick opens for path: paths starting with "/" (also "//host/x")
     // stay on the login server; other addresses are taken as they are.
@@ -52,5 +48,4 @@ private:
     QString loginUrl;
     PluginManagerInterface *manager;
     BridgeAccess access;
-    std::function<void()> beforeReload;
 };
