@@ -53,8 +53,8 @@ measure() {
     end_tree "$pid"
 }
 
-rows=(floor qml gles highdpi chinese proxy pdf tray plugins window channel waiting
-    qml,gles,highdpi,chinese,proxy,pdf,tray,plugins,window,channel,waiting)
+rows=(floor qml gles highdpi chinese proxy pdf tray plugins window channel waiting mmap
+    qml,gles,highdpi,chinese,proxy,pdf,tray,plugins,window,channel,waiting,mmap)
 for _ in $(seq "$RUNS"); do
     for row in "${rows[@]}"; do
         measure "$row" "loaded 1" "$BUILD/bench/bench-footprint" "$login" "$BUILD/bin" "${row#floor}"
@@ -80,7 +80,8 @@ label() {
     plugins) echo "+ the two module plug-ins loaded" ;;
     window) echo "+ view in a main window's layout" ;;
     channel) echo "+ web channel with an object" ;;
-    waiting) echo "+ waiting page, login page in a second page" ;;
+    waiting) echo "+ waiting page in a small view over the view's own page" ;;
+    mmap) echo "+ freed big buffers returned (fixed mmap threshold)" ;;
     client) echo "MervoClient" ;;
     *) echo "+ all of the above" ;;
     esac

@@ -12,7 +12,9 @@
 //   plugins   the two module plug-ins loaded and instantiated
 //   window    the view inside a main window's layout
 //   channel   a web channel with an object on the page
-//   waiting   a waiting page first, then the URL in a second page prepared meanwhile
+//   waiting   a waiting page first, in a small view over the view's middle, while the
+//             view's own page starts its renderer; then the URL in the view's page
+//   mmap      freed big buffers go back to the system (fixed glibc mmap threshold)
 #include <QAction>
 #include <QApplication>
 #include <QDebug>
@@ -35,6 +37,10 @@
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 static const char waitingPage[] =
     "data:text/html;charset=utf-8,<title>wait</title><div style='position:absolute;top:50%25;"
     "left:50%25'><b>...</b></div>";
@@ -48,6 +54,10 @@ int main(int argc, char *argv[])
     const QStringList with = QString::fromLocal8Bit(argc > 3 ? argv[3] : "").split(',');
     const auto has = [&with](const char *name) { return with.contains(QLatin1String(name)); };
 
+#ifdef __GLIBC__
+    if (has("mmap"))
+        mallopt(M_MMAP_THRESHOLD, 256 * 1024);
+#endif
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     if (has("highdpi")) {
         QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
@@ -123,17 +133,20 @@ int main(int argc, char *argv[])
             qInfo("loaded %d", int(ok));
     });
     if (has("waiting")) {
-        auto *next = new QWebEnginePage(QWebEngineProfile::defaultProfile(), view);
-        QObject::connect(page, &QWebEnginePage::loadFinished, next, [view, next, target] {
-            next->load(QUrl(QStringLiteral("about:blank")));
-            QTimer::singleShot(200, view, [view, next, target] {
-                QWebEnginePage *waiting = view->page();
-                view->setPage(next);
-                waiting->deleteLater();
-                view->load(target);
-            });
+        auto *over = new QWebEngineView(view);
+        QRect box(0, 0, 200, 200);
+        QTimer::singleShot(0, over, [view, over, box]() mutable {
+            box.moveCenter(view->rect().center());
+            over->setGeometry(box);
+            over->show();
+            over->raise();
         });
-        view->load(QUrl(QString::fromLatin1(waitingPage)));
+        QObject::connect(over->page(), &QWebEnginePage::loadFinished, page, [view, over, page, target] {
+            page->runJavaScript(QString());
+            QTimer::singleShot(200, view, [view, target] { view->load(target); });
+            QObject::connect(view, &QWebEngineView::loadFinished, over, &QObject::deleteLater);
+        });
+        over->load(QUrl(QString::fromLatin1(waitingPage)));
     } else {
         view->load(target);
     }

@@ -198,8 +198,18 @@ private slots:
                     .startsWith("signed by unknown key"));
     }
 
-    void httpsCheck_refusesAPlainHttpDownload()
+    void answerRefusals_httpsDownToHttp_orNoKeyToCheckWith()
     {
+        {
+            InstallerDownloader keyless(QString(), {}, false);
+            UpdateCheck::Answer answer;
+            answer.installerName = QStringLiteral("MervoSetup.exe");
+            answer.url = QStringLiteral("https://127.0.0.1:1/MervoSetup.exe");
+            answer.signature = QStringLiteral("untrusted comment: x");
+            QTest::ignoreMessage(QtDebugMsg, "installer refused: this updater holds no key to "
+                                             "check signatures with");
+            QVERIFY(!keyless.startDownload(answer, QStringLiteral("1.0"), QString()));
+        }
         InstallerDownloader downloader(QString(), {}, true);
         UpdateCheck::Answer answer;
         answer.needUpdate = true;

@@ -451,6 +451,15 @@ private slots:
                             << "version 1.0.0.10 is not newer than the installed 1.0.0.10";
         row("older version") << Signed << "/installer.sh" << name
                              << sign(installer, name, "1.0.0.9") << "version 1.0.0.9 is not newer";
+        // Our signing tool takes dotted numbers only; minisign itself signs any comment.
+        QProcess::execute("minisign", {"-S", "-s", MERVO_TEST_KEYS "/first.key", "-m", plain, "-x",
+                                       plain + ".beta", "-t", "file:" + name + " version:1.1-beta"});
+        const QJsonObject beta{{"signature", QString::fromUtf8(contentOf(plain + ".beta"))}};
+        row("signed version no number") << Signed << "/installer.sh" << name << beta
+                                        << "signed version 1.1-beta is no dotted number";
+        row("installed version no number", "1.0-beta")
+            << Signed << "/installer.sh" << name << good
+            << "installed version 1.0-beta is no dotted number";
         row("no installed version: the updater's own counts", QString())
             << Signed << "/installer.sh" << name << sign(installer, name, UpdaterVersion)
             << QString("version %1 is not newer than the installed %1").arg(UpdaterVersion);
@@ -470,6 +479,9 @@ private slots:
         row("device name") << Signed << "/installer.sh"
                            << "NUL.sh" << sign(installer, "NUL.sh", "1.0.0.11")
                            << "installer name \"NUL.sh\" has a device name";
+        row("unsigned: checksum no SHA-256") << Unsigned << "/installer.sh" << name
+                                             << QJsonObject{{"sha256", "abc"}}
+                                             << "checksum is no SHA-256: abc";
         row("unsigned: sha mismatch") << Unsigned << "/installer.sh" << name
                                       << QJsonObject{{"sha256", QString(64, 'a')}} << "SHA-256";
         row("unsigned: unknown length")
