@@ -14,10 +14,9 @@ BENCH_PACKAGES := chromium
 # Rounds of the soak in `make bench` (the script's own default is 200).
 SOAK_ROUNDS ?= 50
 
-.PHONY: deps build test demo package clean bench bench-deps
-
-deps:
-	@missing="$$(for p in $(APT_PACKAGES); do \
+# $(call install_missing,PACKAGES): apt-get installs those of PACKAGES that are not installed.
+define install_missing
+	@missing="$$(for p in $(1); do \
 		dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'install ok installed' || echo $$p; \
 		done)"; \
 	if [ -n "$$missing" ]; then \
@@ -25,6 +24,12 @@ deps:
 		apt-get update -q && DEBIAN_FRONTEND=noninteractive \
 		apt-get install -y -q --no-install-recommends -o DPkg::Lock::Timeout=600 $$missing; \
 	fi
+endef
+
+.PHONY: deps build test demo package clean bench bench-deps
+
+deps:
+	$(call install_missing,$(APT_PACKAGES))
 	@command -v npm >/dev/null || { apt-get update -q && \
 		DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends npm; }
 	@[ node_modules/.package-lock.json -nt package-lock.json ] || npm ci --no-audit --no-fund --ignore-scripts
@@ -49,14 +54,7 @@ demo: build
 	./demo/run-demo.sh $(BUILD_DIR)
 
 bench-deps: deps
-	@missing="$$(for p in $(BENCH_PACKAGES); do \
-		dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'install ok installed' || echo $$p; \
-		done)"; \
-	if [ -n "$$missing" ]; then \
-		echo "Installing:" $$missing; \
-		apt-get update -q && DEBIAN_FRONTEND=noninteractive \
-		apt-get install -y -q --no-install-recommends -o DPkg::Lock::Timeout=600 $$missing; \
-	fi
+	$(call install_missing,$(BENCH_PACKAGES))
 
 # Every benchmark, one after the other, each on a private X server; each prints its table
 # with the load average it ran under: run it on a quiet machine.
