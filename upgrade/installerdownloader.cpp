@@ -101,14 +101,15 @@ bool InstallerDownloader::startDownload(const UpdateCheck::Answer &answer,
         file.reset();
         return false;
     }
-    if (signature || !expectedSha256.isEmpty())
-        follower = std::make_unique<FileFollower>(file->fileName(),
-                                                  [this](const char *data, qint64 size) {
-                                                      if (!expectedSha256.isEmpty())
-                                                          hash.addData(data, int(size));
-                                                      if (signature)
-                                                          signature->addData(data, size);
-                                                  });
+    // A signature binds the bytes; the checksum counts only where nothing is signed.
+    if (signature && signature->hashesWhileDownloading())
+        follower = std::make_unique<FileFollower>(
+            file->fileName(),
+            [this](const char *data, qint64 size) { signature->addData(data, size); });
+    else if (!expectedSha256.isEmpty())
+        follower = std::make_unique<FileFollower>(
+            file->fileName(),
+            [this](const char *data, qint64 size) { hash.addData(data, int(size)); });
     reply = manager.get(QNetworkRequest(url));
     // Back-pressure: the transfer waits for the file instead of piling up in memory.
     reply->setReadBufferSize(ChunkSize);

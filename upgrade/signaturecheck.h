@@ -24,6 +24,9 @@ public:
     QString checkAnswer(const QString &signatureText, const QString &installerName,
                         const QString &installedVersion);
 
+    // Whether the signature is checked over the bytes as they arrive (prehashed); a
+    // legacy one reads the file back once the download is complete.
+    bool hashesWhileDownloading() const { return prehashed; }
     // The downloaded bytes, in order.
     void addData(const char *data, qint64 size);
 
