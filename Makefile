@@ -7,7 +7,7 @@ APT_PACKAGES := cmake ninja-build g++ make pkg-config \
 	libcpp-httplib-dev libx11-dev minisign libsodium-dev \
 	xvfb xauth xdotool trayer fonts-wqy-microhei curl time \
 	makeself desktop-file-utils g++-mingw-w64-x86-64 \
-	qttranslations5-l10n squid poppler-utils
+	qttranslations5-l10n squid poppler-utils dbus-daemon
 
 # What the benchmarks need besides the build: the browser whose start-up is a floor.
 BENCH_PACKAGES := chromium

@@ -172,21 +172,31 @@ test('a silent install puts program, menu entry and icons in place; the client s
 
 test('a second installer waits for the first; one whole installation is left', async () => {
   await waitFor('the first client to end', () => clientPids().length === 0);
-  // The first one stages slowly; the second starts meanwhile.
+  // The first one holds its staging until the second has said it waits, however slow the
+  // machine is; the hold is bounded so that a failure cannot hang the test.
   const slow = path.join(TMPDIR, 'slowcp');
+  const release = path.join(TMPDIR, 'release');
   fs.mkdirSync(slow);
-  fs.writeFileSync(path.join(slow, 'cp'),
-    '#!/bin/sh\ncase "$2" in */.Mervo.new.*/MervoClient) sleep 3 ;; esac\nexec /bin/cp "$@"\n', { mode: 0o755 });
-  const start = (env = {}) => new Promise((resolve) => {
+  fs.writeFileSync(path.join(slow, 'cp'), `#!/bin/sh
+case "$2" in */.Mervo.new.*/MervoClient)
+  i=0; while [ ! -e '${release}' ] && [ $i -lt 600 ]; do sleep 0.1; i=$((i+1)); done ;;
+esac
+exec /bin/cp "$@"
+`, { mode: 0o755 });
+  const start = (env = {}) => {
     const child = spawn(installer, ['/SILENT'], { cwd: HOME, env: { ...process.env, ...env } });
-    let out = '';
-    child.stdout.on('data', (d) => { out += d; });
-    child.stderr.on('data', (d) => { out += d; });
-    child.on('close', (status) => resolve({ status, out }));
-  });
+    const run = { out: '' };
+    child.stdout.on('data', (d) => { run.out += d; });
+    child.stderr.on('data', (d) => { run.out += d; });
+    run.done = new Promise((resolve) => child.on('close', (status) => resolve({ status, out: run.out })));
+    return run;
+  };
   const first = start({ PATH: `${slow}:${process.env.PATH}` });
   await waitFor('the first installer to stage', () => fs.readdirSync(DATA).some((f) => f.startsWith('.Mervo.new.')));
-  const [one, two] = await Promise.all([first, start()]);
+  const second = start();
+  await waitFor('the second installer to wait', () => /Waiting for another installer/.test(second.out), 60000)
+    .finally(() => fs.writeFileSync(release, ''));
+  const [one, two] = await Promise.all([first.done, second.done]);
   assert.equal(one.status, 0, one.out);
   assert.equal(two.status, 0, two.out);
   assert.match(two.out, /Waiting for another installer/);
