@@ -7,7 +7,17 @@ APT_PACKAGES := cmake ninja-build g++ make pkg-config \
 	libcpp-httplib-dev libx11-dev minisign libsodium-dev \
 	xvfb xauth xdotool trayer fonts-wqy-microhei curl time \
 	makeself desktop-file-utils g++-mingw-w64-x86-64 \
-	qttranslations5-l10n squid poppler-utils dbus-daemon
+	qttranslations5-l10n squid poppler-utils dbus-daemon clang libclang-rt-14-dev
+
+# The sanitized build (clang: AddressSanitizer, UBSan, libFuzzer): every fuzz target, and the
+# suites that need no web view, which `make test` runs there too.
+FUZZ_DIR ?= build-fuzz
+FUZZ_SECONDS ?= 60
+SANITIZED_SUITES := tst_tooloutput tst_programcontrol tst_loginrecord tst_deviceidentity \
+	tst_trustpolicy tst_loginurl tst_updatecheck tst_upgradeprocess
+empty :=
+space := $(empty) $(empty)
+SANITIZED_TESTS := ^(fuzz_.*|$(subst $(space),|,$(strip $(SANITIZED_SUITES))))$$
 
 # What the benchmarks need besides the build: the browser whose start-up is a floor.
 BENCH_PACKAGES := chromium
@@ -26,7 +36,7 @@ define install_missing
 	fi
 endef
 
-.PHONY: deps build test demo package clean bench bench-deps
+.PHONY: deps build test demo package clean bench bench-deps fuzz-build fuzz
 
 deps:
 	$(call install_missing,$(APT_PACKAGES))
@@ -39,8 +49,18 @@ build: deps
 		-DMERVO_BUILD_TESTS=ON -DMERVO_BUILD_DEMO=ON -DMERVO_BUILD_BENCH=ON
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
-test: build
+test: build fuzz-build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+	cd $(FUZZ_DIR) && ctest --output-on-failure -j $(JOBS) -R '$(SANITIZED_TESTS)'
+
+fuzz-build: deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DMERVO_BUILD_FUZZ=ON -DMERVO_BUILD_TESTS=ON -DMERVO_BUILD_DEMO=OFF -DMERVO_BUILD_BENCH=OFF
+	cmake --build $(FUZZ_DIR) -j $(JOBS) --target mervo_fuzz $(SANITIZED_SUITES)
+
+# Each fuzz target for FUZZ_SECONDS (make fuzz FUZZ_SECONDS=600), then a table of the runs.
+fuzz: fuzz-build
+	fuzz/run.sh $(FUZZ_DIR) $(FUZZ_SECONDS) $(JOBS)
 
 # build/packages/MervoSetup-<version>.run, the per-user installer, and its signature.
 # A release build (MERVO_UPDATE_KEYS set) signs with the secret key named by
@@ -69,4 +89,4 @@ bench: build bench-deps
 	BUILD=$(abspath $(BUILD_DIR)) ROUNDS=$(SOAK_ROUNDS) bench/soak.sh
 
 clean:
-	rm -rf $(BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(FUZZ_DIR)
