@@ -32,13 +32,17 @@ QUrl WebBridge::herfAddress(const QString &loginUrl, const QString &path)
     // Appended to the login server's origin as text: resolving "//host/x" against it
     // would name another host.
     const QUrl login(loginUrl);
-    if (login.host().isEmpty())
+    if (!login.isValid() || login.host().isEmpty())
         return QUrl();
     const QString origin = login
                                .adjusted(QUrl::RemovePath | QUrl::RemoveQuery |
                                          QUrl::RemoveFragment | QUrl::RemoveUserInfo)
                                .toString(QUrl::FullyEncoded);
-    return QUrl(origin + path);
+    const QUrl address(origin + path);
+    // Whatever the texts hold, a path never leads to another server.
+    if (address.host() != login.host() || address.port() != login.port())
+        return QUrl();
+    return address;
 }
 
 void WebBridge::herfClick(QString path)

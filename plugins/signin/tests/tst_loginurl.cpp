@@ -1,4 +1,5 @@
 #include "loginurl.h"
+#include "webbridge.h"
 
 #include <QDir>
 #include <QFile>
@@ -68,6 +69,18 @@ private slots:
         }
         QTest::ignoreMessage(QtDebugMsg, QRegularExpression("^login url: "));
         QCOMPARE(LoginUrl::buildLoginUrl(Descending), expected);
+    }
+
+    // A path of the login page's link stays on the login server, whatever the address
+    // in config.ini holds (a mistyped port once let "//host/x" name another server).
+    void herfAddress_pathNeverLeavesTheLoginServer()
+    {
+        QCOMPARE(WebBridge::herfAddress("http://127.0.0.1:8080/a/", "/b?c=1"),
+                 QUrl("http://127.0.0.1:8080/b?c=1"));
+        QCOMPARE(WebBridge::herfAddress("http://127.0.0.1:8080/", "//evil.example/x").host(),
+                 QString("127.0.0.1"));
+        QVERIFY(WebBridge::herfAddress("http://127.0.0.1:80P0/", "//evil.example/x").isEmpty());
+        QVERIFY(WebBridge::herfAddress("no address", "/x").isEmpty());
     }
 };
 
