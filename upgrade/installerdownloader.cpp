@@ -248,7 +248,7 @@ void InstallerDownloader::abandon(const QString &reason)
 
 void InstallerDownloader::httpReadyRead()
 {
-    if (!file || !file->isOpen() || !reply || !abandonReason.isEmpty())
+    if (!file || !file->isOpen() || !reply || !reply->isOpen() || !abandonReason.isEmpty())
         return;
     // One buffer for the whole download: no allocation (and page faults) per chunk.
     // One byte beyond the limit is enough to know the limit is broken.

@@ -54,6 +54,8 @@ private:
     QTemporaryDir scratch; // the stand-in client, the installer's record, signing
     QByteArray installer;
     QProcess client;
+    // Named for this run: updaters of other runs on the machine end theirs by name.
+    const QString clientName = QStringLiteral("FakeClient-%1").arg(QCoreApplication::applicationPid());
     QString output; // what the last updater run logged
     int installs = 0;
 
@@ -155,7 +157,7 @@ private:
 
     void startStandInClient()
     {
-        client.start(scratch.filePath("FakeClient"), {"300"});
+        client.start(scratch.filePath(clientName), {"300"});
         QVERIFY(client.waitForStarted());
     }
 
@@ -209,9 +211,9 @@ private slots:
         installer += "#" + QByteArray(3 * (1 << 20) + 17, 'x') + "\n";
         // Where the updater keeps an installer for the next start.
         qputenv("XDG_DATA_HOME", scratch.filePath("data").toUtf8());
-        QVERIFY(QFile::copy("/bin/sleep", scratch.filePath("FakeClient")));
+        QVERIFY(QFile::copy("/bin/sleep", scratch.filePath(clientName)));
         // What the updater starts again in the program folder when an installer fails.
-        QFile restart(folder.filePath("FakeClient"));
+        QFile restart(folder.filePath(clientName));
         QVERIFY(restart.open(QIODevice::WriteOnly));
         const QByteArray record = restartRecord().toUtf8();
         restart.write("#!/bin/sh\n{ pwd; echo \"args:$*\"; } > '" + record + ".part' && mv '" +
@@ -474,7 +476,7 @@ private slots:
         setServiceUrl(server.url("/api").toString());
         answerWith(200, updateAnswer(path, name, data));
         startStandInClient();
-        QCOMPARE(runUpdater({"-m FakeClient"}), 0);
+        QCOMPARE(runUpdater({"-m " + clientName}), 0);
         QVERIFY(client.waitForFinished(5000));
         QCOMPARE(client.exitStatus(), QProcess::CrashExit);
         QVERIFY(QTest::qWaitFor([&] { return installerRan(); }, 10000));
@@ -579,7 +581,7 @@ private slots:
         setServiceUrl(server.url("/api").toString(), installed);
         answerWith(200, updateAnswer(path, name, data));
         startStandInClient();
-        QCOMPARE(runUpdater({"-m FakeClient"}, nullptr, 60000, program), 0);
+        QCOMPARE(runUpdater({"-m " + clientName}, nullptr, 60000, program), 0);
         expectRefused(reason, name.isEmpty() || name.contains('/') ? "never-there" : name);
         QVERIFY(!QFile::exists(QDir(QDir::tempPath()).filePath("../../evil.sh")));
     }
@@ -602,7 +604,7 @@ private slots:
                                        file + ".vast", "-t",
                                        "file:" + name + " version:1.0.0.11 size:1125899906842624"});
         const QJsonObject vast{{"signature", QString::fromUtf8(contentOf(file + ".vast"))}};
-        const QString refused = "installer refused: ";
+        const QString refused; // expectRefused adds "installer refused: "
         const QString checkFailed = "update check failed: ";
 
         QTest::newRow("endless body") << Signed << "/bad/endless" << good << QByteArray()
@@ -655,7 +657,7 @@ private slots:
             rec.answerMode = answerMode;
         }
         startStandInClient();
-        QCOMPARE(runUpdater({"-m FakeClient"}, nullptr, 90000, program, env), 0);
+        QCOMPARE(runUpdater({"-m " + clientName}, nullptr, 90000, program, env), 0);
         expectRefused(reason, "Hostile.sh");
         if (!answerMode.isEmpty())
             QCOMPARE(rec.installerGets, 0);
@@ -674,7 +676,7 @@ private slots:
         answerWith(200, updateAnswer("/bad/late", name, data));
         startStandInClient();
         QProcess updater;
-        startUpdater(updater, {"-m FakeClient"}, Signed, {"MERVO_TEST_CLIENT_WAIT_MS=1000"});
+        startUpdater(updater, {"-m " + clientName}, Signed, {"MERVO_TEST_CLIENT_WAIT_MS=1000"});
         QByteArray log;
         QVERIFY(QTest::qWaitFor(
             [&] {
@@ -695,7 +697,7 @@ private slots:
 
         // Next start, same offer: checked again and installed, nothing downloaded.
         answerWith(200, updateAnswer("/bad/late", name, data));
-        QCOMPARE(runUpdater({"-m FakeClient"}), 0);
+        QCOMPARE(runUpdater({"-m " + clientName}), 0);
         QVERIFY(output.contains("kept installer verified, nothing downloaded"));
         QVERIFY(client.waitForFinished(5000));
         QVERIFY(QTest::qWaitFor([&] { return installerRan(); }, 10000));
@@ -762,7 +764,7 @@ private slots:
                    updateAnswer("/broken.sh", "Broken.sh",
                                 sign("#!/nonexistent/interpreter\n", "Broken.sh", "1.0.0.11")));
         startStandInClient();
-        QCOMPARE(runUpdater({"-m FakeClient"}), 0);
+        QCOMPARE(runUpdater({"-m " + clientName}), 0);
         QVERIFY(client.waitForFinished(5000));
         QVERIFY2(output.contains("installer did not start, client started again:"),
                  qPrintable(output));
@@ -777,7 +779,7 @@ private slots:
         const QString sha = QCryptographicHash::hash(installer, QCryptographicHash::Sha256).toHex();
         answerWith(200, updateAnswer("/chunked.sh", "Unsigned.sh", {{"sha256", sha.toUpper()}}));
         startStandInClient();
-        QCOMPARE(runUpdater({"-m FakeClient"}, nullptr, 60000, Unsigned), 0);
+        QCOMPARE(runUpdater({"-m " + clientName}, nullptr, 60000, Unsigned), 0);
         QCOMPARE(output.count("updates are not signed"), 1);
         QVERIFY(client.waitForFinished(5000));
         QVERIFY(QTest::qWaitFor([&] { return installerRan(); }, 10000));
@@ -803,7 +805,7 @@ private slots:
                    updateAnswer("/stall", "stall.sh", sign(installer, "stall.sh", "1.0.0.11")));
         startStandInClient();
         qint64 elapsed = 0;
-        QCOMPARE(runUpdater({"-m FakeClient"}, &elapsed, 90000), 0);
+        QCOMPARE(runUpdater({"-m " + clientName}, &elapsed, 90000), 0);
         QVERIFY2(elapsed >= 29000 && elapsed < 60000, qPrintable(QString::number(elapsed)));
         expectRefused("download failed", "stall.sh");
         release = true;
