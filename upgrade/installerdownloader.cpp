@@ -7,6 +7,7 @@
 #include "progressdialog.h"
 #include "signaturecheck.h"
 
+#include <QDateTime>
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
@@ -118,6 +119,8 @@ bool InstallerDownloader::startDownload(const UpdateCheck::Answer &answer,
     if (signedSize >= 0)
         limit = signedSize;
     KeptInstaller::removeAllBut(installerName);
+    const QDir temp(QStandardPaths::writableLocation(QStandardPaths::TempLocation));
+    removeStaleParts(temp);
     const QString keptPath = KeptInstaller::path(installerName);
     if (QFileInfo::exists(keptPath)) {
         const QString keptRefusal = keptProblem(keptPath);
@@ -131,7 +134,6 @@ bool InstallerDownloader::startDownload(const UpdateCheck::Answer &answer,
         qDebug().noquote() << "kept installer removed, it no longer verifies:" << keptRefusal;
         QFile::remove(keptPath);
     }
-    const QDir temp(QStandardPaths::writableLocation(QStandardPaths::TempLocation));
     if (signedSize >= 0) {
         const QString room = roomProblem(temp.path(), signedSize);
         if (!room.isEmpty()) {
@@ -175,6 +177,19 @@ bool InstallerDownloader::startDownload(const UpdateCheck::Answer &answer,
     rate.add(0, 0);
     rateTimer.start(int(qBound<qint64>(100, rate.window() / 4, 1000)));
     return true;
+}
+
+void InstallerDownloader::removeStaleParts(const QDir &temp) const
+{
+    // An updater that was killed (the client ends it when the user quits) leaves its part
+    // behind; a live download writes at least every StallTimeoutMs or is abandoned.
+    const QFileInfoList parts =
+        temp.entryInfoList({installerName + QStringLiteral(".part-*")}, QDir::Files | QDir::Hidden);
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    for (const QFileInfo &part : parts) {
+        if (part.lastModified().msecsTo(now) > 2 * StallTimeoutMs && QFile::remove(part.filePath()))
+            qDebug().noquote() << "part of an abandoned download removed:" << part.filePath();
+    }
 }
 
 QString InstallerDownloader::keptProblem(const QString &path)

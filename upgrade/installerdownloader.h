@@ -16,6 +16,7 @@
 #include <memory>
 
 class FileFollower;
+class QDir;
 class ProgressDialog;
 class QNetworkReply;
 class QTemporaryFile;
@@ -71,6 +72,7 @@ private:
     void watchRate();
     void abandon(const QString &reason);
     QString keptProblem(const QString &path);
+    void removeStaleParts(const QDir &temp) const;
     void finish();
     void askToInstall();
     QString answerProblem(const UpdateCheck::Answer &answer, const QString &installedVersion,

@@ -695,9 +695,16 @@ private slots:
         updater.kill();
         updater.waitForFinished();
 
-        // Next start, same offer: checked again and installed, nothing downloaded.
+        // Next start, same offer: checked again and installed, nothing downloaded; the part
+        // an updater killed meanwhile left behind goes.
+        QFile stale(tempFile(name + ".part-Killed"));
+        QVERIFY(stale.open(QIODevice::WriteOnly) && stale.write("#!") == 2 && stale.flush());
+        QVERIFY(stale.setFileTime(QDateTime::currentDateTime().addSecs(-3600),
+                                  QFileDevice::FileModificationTime));
+        stale.close();
         answerWith(200, updateAnswer("/bad/late", name, data));
         QCOMPARE(runUpdater({"-m " + clientName}), 0);
+        QCOMPARE(leftovers(), QStringList());
         QVERIFY(output.contains("kept installer verified, nothing downloaded"));
         QVERIFY(client.waitForFinished(5000));
         QVERIFY(QTest::qWaitFor([&] { return installerRan(); }, 10000));
