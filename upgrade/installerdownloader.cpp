@@ -14,8 +14,8 @@
 #include <QMessageBox>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QRegularExpression>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QStorageInfo>
 #include <QTemporaryFile>
@@ -208,9 +208,9 @@ QString InstallerDownloader::keptProblem(const QString &path)
     if (!kept.open(QIODevice::ReadOnly) || !sum.addData(&kept))
         return QStringLiteral("it cannot be read: ") + kept.errorString();
     const QString actual = QString::fromLatin1(sum.result().toHex());
-    return actual == expectedSha256 ? QString()
-                                    : QStringLiteral("SHA-256 %1 instead of %2")
-                                          .arg(actual, expectedSha256);
+    return actual == expectedSha256
+               ? QString()
+               : QStringLiteral("SHA-256 %1 instead of %2").arg(actual, expectedSha256);
 }
 
 void InstallerDownloader::checkHeaders()
@@ -247,7 +247,9 @@ void InstallerDownloader::watchRate()
     }
     if (progressDialog) {
         const QVariant header = reply->header(QNetworkRequest::ContentLengthHeader);
-        const qint64 total = signedSize >= 0 ? signedSize : header.isValid() ? header.toLongLong() : -1;
+        const qint64 total = signedSize >= 0    ? signedSize
+                             : header.isValid() ? header.toLongLong()
+                                                : -1;
         progressDialog->showRate(written, total, rate.recentRate());
     }
 }

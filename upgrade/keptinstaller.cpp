@@ -10,7 +10,7 @@ namespace KeptInstaller {
 QString folder()
 {
     return QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) +
-        QStringLiteral("/kept-installer");
+           QStringLiteral("/kept-installer");
 }
 
 QString path(const QString &installerName)

@@ -4,8 +4,7 @@
 
 RateWatch::RateWatch(qint64 windowMs)
     : windowMs(qMax<qint64>(1, windowMs))
-{
-}
+{}
 
 void RateWatch::add(qint64 msecs, qint64 bytes)
 {

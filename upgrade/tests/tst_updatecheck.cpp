@@ -91,7 +91,10 @@ private slots:
         QTest::newRow("broken") << QByteArray("{\"success\":tr") << false << "";
         QTest::newRow("array") << QByteArray("[true]") << false << "";
         QTest::newRow("empty") << QByteArray() << false << "";
-        QTest::newRow("over 1 MiB") << QByteArray("{\"success\":true,\"data\":{\"needUpdate\":true,\"url\":\"U\"}}" + QByteArray(1 << 20, ' ')) << false << "";
+        QTest::newRow("over 1 MiB")
+            << QByteArray("{\"success\":true,\"data\":{\"needUpdate\":true,\"url\":\"U\"}}" +
+                          QByteArray(1 << 20, ' '))
+            << false << "";
     }
 
     void answer_onlyJsonTrueCounts_otherTypesReadEmpty()
@@ -182,14 +185,24 @@ private slots:
         QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("version");
         QTest::addColumn<qint64>("size"); // -2: refused
-        QTest::newRow("no size") << QByteArray("file:a.exe version:1.2") << "a.exe" << "1.2" << qint64(-1);
-        QTest::newRow("size") << QByteArray("file:My Setup.exe version:1.2 size:123") << "My Setup.exe" << "1.2" << qint64(123);
-        QTest::newRow("over 4 GiB") << QByteArray("file:a version:1 size:5368709120") << "a" << "1" << qint64(5368709120);
-        QTest::newRow("empty size") << QByteArray("file:a version:1 size:") << "" << "" << qint64(-2);
-        QTest::newRow("negative size") << QByteArray("file:a version:1 size:-5") << "" << "" << qint64(-2);
-        QTest::newRow("size too long") << QByteArray("file:a version:1 size:1234567890123456789") << "" << "" << qint64(-2);
-        QTest::newRow("no file") << QByteArray("version:1 size:5") << "" << "" << qint64(-2);
-        QTest::newRow("minisign's own") << QByteArray("timestamp:1700000000\tfile:a") << "" << "" << qint64(-2);
+        QTest::newRow("no size") << QByteArray("file:a.exe version:1.2") << "a.exe"
+                                 << "1.2" << qint64(-1);
+        QTest::newRow("size") << QByteArray("file:My Setup.exe version:1.2 size:123")
+                              << "My Setup.exe"
+                              << "1.2" << qint64(123);
+        QTest::newRow("over 4 GiB") << QByteArray("file:a version:1 size:5368709120") << "a"
+                                    << "1" << qint64(5368709120);
+        QTest::newRow("empty size") << QByteArray("file:a version:1 size:") << ""
+                                    << "" << qint64(-2);
+        QTest::newRow("negative size") << QByteArray("file:a version:1 size:-5") << ""
+                                       << "" << qint64(-2);
+        QTest::newRow("size too long")
+            << QByteArray("file:a version:1 size:1234567890123456789") << ""
+            << "" << qint64(-2);
+        QTest::newRow("no file") << QByteArray("version:1 size:5") << ""
+                                 << "" << qint64(-2);
+        QTest::newRow("minisign's own") << QByteArray("timestamp:1700000000\tfile:a") << ""
+                                        << "" << qint64(-2);
     }
 
     void trustedComment_bindsFileVersionAndOptionalSize()
@@ -209,9 +222,9 @@ private slots:
 
     void rateWatch_dripIsTooSlow_slowRealLinkIsNot_data()
     {
-        QTest::addColumn<qint64>("burst");       // bytes in the first second
-        QTest::addColumn<qint64>("perSecond");   // bytes each second after it
-        QTest::addColumn<int>("tooSlowAfter");   // seconds, 0: never within 300 s
+        QTest::addColumn<qint64>("burst");     // bytes in the first second
+        QTest::addColumn<qint64>("perSecond"); // bytes each second after it
+        QTest::addColumn<int>("tooSlowAfter"); // seconds, 0: never within 300 s
         QTest::newRow("a byte every 10 s") << qint64(0) << qint64(0) << 60;
         QTest::newRow("20 KiB/s") << qint64(0) << qint64(20 * 1024) << 0;
         QTest::newRow("just 1 KiB/s") << qint64(0) << qint64(1024) << 0;
@@ -339,7 +352,8 @@ private slots:
         QCOMPARE(dialog.value(), 251);
         // A slow download is seen to move: what remains and the speed.
         QCOMPARE(ProgressDialog::rateText(1 << 20, 3 << 20, 2048),
-                 "剩余 " + QLocale().formattedDataSize(2 << 20) + "，" + QLocale().formattedDataSize(2048) + "/秒");
+                 "剩余 " + QLocale().formattedDataSize(2 << 20) + "，" +
+                     QLocale().formattedDataSize(2048) + "/秒");
         QVERIFY(ProgressDialog::rateText(1 << 20, -1, 0).startsWith("已下载 "));
     }
 };

@@ -55,7 +55,8 @@ private:
     QByteArray installer;
     QProcess client;
     // Named for this run: updaters of other runs on the machine end theirs by name.
-    const QString clientName = QStringLiteral("FakeClient-%1").arg(QCoreApplication::applicationPid());
+    const QString clientName =
+        QStringLiteral("FakeClient-%1").arg(QCoreApplication::applicationPid());
     QString output; // what the last updater run logged
     int installs = 0;
 
@@ -119,8 +120,11 @@ private:
         if (fsize.isEmpty())
             updater.start(program, args);
         else
-            updater.start("bash", QStringList{"-c", "trap '' XFSZ; ulimit -f " + fsize +
-                                                        "; exec \"$0\" \"$@\"", program} + args);
+            updater.start("bash",
+                          QStringList{"-c",
+                                      "trap '' XFSZ; ulimit -f " + fsize + "; exec \"$0\" \"$@\"",
+                                      program} +
+                              args);
     }
 
     int runUpdater(const QStringList &args, qint64 *elapsedMs = nullptr, int timeoutMs = 60000,
@@ -191,7 +195,8 @@ private:
     void expectRefused(const QString &reason, const QString &name)
     {
         QVERIFY2(output.contains(reason.startsWith("update check failed:")
-                                     ? reason : "installer refused: " + reason),
+                                     ? reason
+                                     : "installer refused: " + reason),
                  qPrintable(output));
         QTest::qWait(300);
         QVERIFY(!installerRan());
@@ -242,12 +247,13 @@ private slots:
                 mode = rec.answerMode;
             }
             if (!mode.isEmpty()) {
-                res.set_chunked_content_provider("application/json",
-                    [this, mode](size_t, httplib::DataSink &sink) {
+                res.set_chunked_content_provider(
+                    "application/json", [this, mode](size_t, httplib::DataSink &sink) {
                         static const std::string blanks(64 * 1024, ' ');
                         if (mode == "drip")
                             std::this_thread::sleep_for(std::chrono::milliseconds(200));
-                        return !release && sink.write(blanks.data(), mode == "drip" ? 1 : blanks.size());
+                        return !release &&
+                               sink.write(blanks.data(), mode == "drip" ? 1 : blanks.size());
                     });
                 return;
             }
@@ -289,7 +295,8 @@ private slots:
             res.set_content("<html>not found</html>", "text/html");
         });
         s.Get("/cut", [script](const httplib::Request &, httplib::Response &res) {
-            res.set_content_provider(script.size(), "application/octet-stream",
+            res.set_content_provider(
+                script.size(), "application/octet-stream",
                 [script](size_t offset, size_t, httplib::DataSink &sink) {
                     if (offset > 0)
                         return false; // the connection drops after the first part
@@ -298,7 +305,8 @@ private slots:
                 });
         });
         s.Get("/stall", [this, script](const httplib::Request &, httplib::Response &res) {
-            res.set_content_provider(script.size(), "application/octet-stream",
+            res.set_content_provider(
+                script.size(), "application/octet-stream",
                 [this, script](size_t offset, size_t, httplib::DataSink &sink) {
                     if (offset == 0) {
                         sink.write(script.data(), script.size() / 2);
@@ -311,7 +319,10 @@ private slots:
         });
         // A download server that misbehaves on purpose, one mode at a time.
         s.Get("/bad/(\\w+)", [this, script](const httplib::Request &req, httplib::Response &res) {
-            { QMutexLocker lock(&rec.mutex); ++rec.installerGets; }
+            {
+                QMutexLocker lock(&rec.mutex);
+                ++rec.installerGets;
+            }
             const std::string mode = req.matches[1];
             static const std::string block(64 * 1024, '#');
             const auto endless = [this](size_t, httplib::DataSink &sink) {
@@ -321,12 +332,12 @@ private slots:
                 res.set_chunked_content_provider("application/octet-stream", endless);
             } else if (mode == "huge") { // 5 GiB announced, sent until the reader leaves
                 res.set_content_provider(size_t(5) << 30, "application/octet-stream",
-                    [endless](size_t offset, size_t, httplib::DataSink &sink) {
-                        return endless(offset, sink);
-                    });
+                                         [endless](size_t offset, size_t, httplib::DataSink &sink) {
+                                             return endless(offset, sink);
+                                         });
             } else if (mode == "drip") {
-                res.set_chunked_content_provider("application/octet-stream",
-                    [this](size_t offset, httplib::DataSink &sink) {
+                res.set_chunked_content_provider(
+                    "application/octet-stream", [this](size_t offset, httplib::DataSink &sink) {
                         std::this_thread::sleep_for(std::chrono::milliseconds(100));
                         return !release && offset < 3000 && sink.write("#", 1);
                     });
@@ -607,13 +618,15 @@ private slots:
         const QString refused; // expectRefused adds "installer refused: "
         const QString checkFailed = "update check failed: ";
 
-        QTest::newRow("endless body") << Signed << "/bad/endless" << good << QByteArray()
-                                      << QStringList()
-                                      << refused + "more than the signed " + size + " bytes arrived";
-        QTest::newRow("5 GiB announced") << Signed << "/bad/huge" << good << QByteArray()
-                                         << QStringList()
-                                         << refused + "the server announces 5368709120 bytes, "
-                                                      "the signature " + size;
+        QTest::newRow("endless body")
+            << Signed << "/bad/endless" << good << QByteArray() << QStringList()
+            << refused + "more than the signed " + size + " bytes arrived";
+        QTest::newRow("5 GiB announced")
+            << Signed << "/bad/huge" << good << QByteArray() << QStringList()
+            << refused +
+                   "the server announces 5368709120 bytes, "
+                   "the signature " +
+                   size;
         QTest::newRow("unsigned size: 5 GiB announced")
             << Unsigned << "/bad/huge" << QJsonObject{{"sha256", sha}} << QByteArray()
             << QStringList()
@@ -625,18 +638,18 @@ private slots:
             << Signed << "/installer.sh" << vast << QByteArray() << QStringList()
             << refused + "1125899906842624 bytes do not fit in";
         // Without the stop at the first failed write the signed size would end it.
-        QTest::newRow("write fails") << Signed << "/bad/endless" << good << QByteArray()
-                                     << QStringList{"FSIZE_KIB=1024"}
-                                     << refused + "writing the file failed";
-        QTest::newRow("answer over 1 MiB") << Signed << "/installer.sh" << good << QByteArray("huge")
-                                           << QStringList()
-                                           << checkFailed + "the answer is longer than 1048576 bytes";
-        QTest::newRow("endless answer") << Signed << "/installer.sh" << good
-                                        << QByteArray("endless") << QStringList()
-                                        << checkFailed + "the answer is longer than 1048576 bytes";
-        QTest::newRow("dripping answer") << Signed << "/installer.sh" << good << QByteArray("drip")
-                                         << QStringList()
-                                         << checkFailed + "no complete answer within 5000 ms";
+        QTest::newRow("write fails")
+            << Signed << "/bad/endless" << good << QByteArray() << QStringList{"FSIZE_KIB=1024"}
+            << refused + "writing the file failed";
+        QTest::newRow("answer over 1 MiB")
+            << Signed << "/installer.sh" << good << QByteArray("huge") << QStringList()
+            << checkFailed + "the answer is longer than 1048576 bytes";
+        QTest::newRow("endless answer")
+            << Signed << "/installer.sh" << good << QByteArray("endless") << QStringList()
+            << checkFailed + "the answer is longer than 1048576 bytes";
+        QTest::newRow("dripping answer")
+            << Signed << "/installer.sh" << good << QByteArray("drip") << QStringList()
+            << checkFailed + "no complete answer within 5000 ms";
     }
 
     void hostileServer_isCutShort_startsNothing_leavesClientRunning()
@@ -662,7 +675,8 @@ private slots:
         if (!answerMode.isEmpty())
             QCOMPARE(rec.installerGets, 0);
         // Nothing blocks the next check.
-        const QJsonObject next = program == Unsigned ? data : sign(installer, "Hostile.sh", "1.0.0.11");
+        const QJsonObject next =
+            program == Unsigned ? data : sign(installer, "Hostile.sh", "1.0.0.11");
         answerWith(200, updateAnswer("/installer.sh", "Hostile.sh", next));
         QCOMPARE(runUpdater({}, nullptr, 90000, program), 0);
         QVERIFY(QTest::qWaitFor([&] { return installerRan(); }, 10000));
@@ -716,7 +730,8 @@ private slots:
         QVERIFY(tampered.open(QIODevice::ReadWrite) && tampered.write("X!") == 2);
         tampered.close();
         QCOMPARE(runUpdater({}), 0);
-        QVERIFY2(output.contains("kept installer removed, it no longer verifies"), qPrintable(output));
+        QVERIFY2(output.contains("kept installer removed, it no longer verifies"),
+                 qPrintable(output));
         QVERIFY(QTest::qWaitFor([&] { return installerRan(); }, 10000));
         QCOMPARE(rec.installerGets, 1);
         QVERIFY(!QFile::exists(keptPath(name)));
