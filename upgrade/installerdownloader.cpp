@@ -11,6 +11,7 @@
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
+#include <QLocale>
 #include <QMessageBox>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -70,6 +71,24 @@ QString InstallerDownloader::roomProblem(const QString &folder, qint64 size)
         .arg(folder)
         .arg(free)
         .arg(DiskReserve);
+}
+
+QString InstallerDownloader::noRoomText(const QString &folder, qint64 size)
+{
+    const QLocale locale;
+    return QStringLiteral("磁盘空间不足，无法下载更新：需要 %1，%2 只剩 %3。请清理磁盘后重新启动客户端。")
+        .arg(locale.formattedDataSize(size + DiskReserve), QDir::toNativeSeparators(folder),
+             locale.formattedDataSize(qMax<qint64>(0, QStorageInfo(folder).bytesAvailable())));
+}
+
+void InstallerDownloader::tellUser(const QString &text)
+{
+    if (progressDialog)
+        progressDialog->close();
+    qDebug().noquote() << "user told:" << text;
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("更新"), text);
+    QTimer::singleShot(NoticeTimeoutMs, &box, &QMessageBox::accept);
+    box.exec();
 }
 
 void InstallerDownloader::refuse(const QString &reason)
@@ -138,6 +157,7 @@ bool InstallerDownloader::startDownload(const UpdateCheck::Answer &answer,
         const QString room = roomProblem(temp.path(), signedSize);
         if (!room.isEmpty()) {
             refuse(room);
+            tellUser(noRoomText(temp.path(), signedSize));
             return false;
         }
     }
@@ -230,9 +250,12 @@ void InstallerDownloader::checkHeaders()
                     .arg(length)
                     .arg(limit));
     else if (signedSize < 0) {
-        const QString room = roomProblem(QFileInfo(file->fileName()).path(), length);
-        if (!room.isEmpty())
+        const QString folder = QFileInfo(file->fileName()).path();
+        const QString room = roomProblem(folder, length);
+        if (!room.isEmpty()) {
+            notice = noRoomText(folder, length);
             abandon(room);
+        }
     }
 }
 
@@ -279,6 +302,8 @@ void InstallerDownloader::httpReadyRead()
             return;
         }
         if (file->write(chunk.constData(), size) != size) {
+            notice = QStringLiteral("更新文件写入失败（%1），磁盘可能已满。请清理磁盘后重新启动客户端。")
+                         .arg(QDir::toNativeSeparators(QFileInfo(file->fileName()).path()));
             abandon(QStringLiteral("writing the file failed: ") + file->errorString());
             return;
         }
@@ -348,6 +373,8 @@ void InstallerDownloader::install()
     reply = nullptr;
     if (!problem.isEmpty()) {
         refuse(problem);
+        if (!notice.isEmpty())
+            tellUser(notice);
         endProcess();
     }
     finish();

@@ -62,6 +62,8 @@ public:
     static constexpr qint64 DiskReserve = qint64(64) << 20;
     // How long the question after a late download waits for an answer.
     static const int QuestionTimeoutMs = 10 * 60 * 1000;
+    // How long a notice the user must act on stays up (the client waits meanwhile).
+    static const int NoticeTimeoutMs = 15000;
 
 private slots:
     void httpReadyRead();
@@ -81,6 +83,9 @@ private:
     QString putInPlace();
     void startInstaller();
     static void refuse(const QString &reason);
+    // Tells the user, in a bounded pop-up, what they must do for updates to work again.
+    void tellUser(const QString &text);
+    static QString noRoomText(const QString &folder, qint64 size);
     [[noreturn]] static void endProcess();
 
     QUrl url;
@@ -101,6 +106,7 @@ private:
     qint64 limit = SizeLimit;
     QString installerName;
     QString abandonReason;
+    QString notice; // for the user, with the refusal
     bool kept = false;
     QDeadlineTimer clientWaits;
     RateWatch rate{RateWatch::windowFromEnvironment()};

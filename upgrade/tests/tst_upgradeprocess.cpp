@@ -672,6 +672,9 @@ private slots:
         startStandInClient();
         QCOMPARE(runUpdater({"-m " + clientName}, nullptr, 90000, program, env), 0);
         expectRefused(reason, "Hostile.sh");
+        // A full disk is the user's to mend: told in Chinese, not only logged.
+        QCOMPARE(output.contains("user told: 磁盘空间不足") || output.contains("user told: 更新文件写入失败"),
+                 reason.contains("do not fit") || reason.contains("writing the file failed"));
         if (!answerMode.isEmpty())
             QCOMPARE(rec.installerGets, 0);
         // Nothing blocks the next check.
