@@ -744,6 +744,28 @@ private slots:
         answerWith(200, "{\"success\":true,\"data\":{\"needUpdate\":false}}");
         QCOMPARE(runUpdater({}), 0);
         QVERIFY(!QFile::exists(keptPath(name)));
+
+        // Late again, and the user answers "立即安装" (the default button): the client
+        // is ended and the installer runs.
+        QFile::remove(recordFile());
+        answerWith(200, updateAnswer("/bad/late", name, data));
+        startStandInClient();
+        QProcess asking;
+        startUpdater(asking, {"-m " + clientName}, Signed, {"MERVO_TEST_CLIENT_WAIT_MS=1000"});
+        QString question;
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                QProcess search;
+                search.start("xdotool", {"search", "--onlyvisible", "--name", "^更新$"});
+                search.waitForFinished();
+                question = QString::fromUtf8(search.readAllStandardOutput()).section('\n', 0, 0);
+                return !question.isEmpty();
+            },
+            60000));
+        QCOMPARE(QProcess::execute("xdotool", {"windowfocus", "--sync", question, "key", "Return"}), 0);
+        QVERIFY(asking.waitForFinished(30000));
+        QVERIFY(client.waitForFinished(5000));
+        QVERIFY(QTest::qWaitFor([&] { return installerRan(); }, 10000));
     }
 
     void plantedLinkOrOlderFile_isNeverFollowed_andSurvivesARefusal()
