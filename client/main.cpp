@@ -1,4 +1,5 @@
 #include "clientenvironment.h"
+#include "clientwait.h"
 #include "configfile.h"
 #include "mainwindow.h"
 #include "singleinstance.h"
@@ -79,7 +80,7 @@ int main(int argc, char *argv[])
     auto updater = std::make_unique<QProcess>();
     updater->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     updater->start(UpdaterLaunch::programPath(), UpdaterLaunch::arguments(), QIODevice::ReadWrite);
-    updater->waitForFinished(120000);
+    updater->waitForFinished(clientWaitMs());
 
     auto window = std::make_unique<MainWindow>();
     showFullWindow(window.get());

@@ -1,9 +1,12 @@
+#include "clientwait.h"
 #include "installerdownloader.h"
+#include "keptinstaller.h"
 #include "updatecheck.h"
 #include "updatekeys.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDeadlineTimer>
 #include <QDebug>
 #include <QNetworkProxyFactory>
 #include <QTextCodec>
@@ -12,6 +15,8 @@
 
 int main(int argc, char *argv[])
 {
+    // The client started waiting for us just before; a margin keeps us on the safe side.
+    const QDeadlineTimer clientWaits(clientWaitMs() * 9 / 10);
     // The progress pop-up needs no OpenGL; on X11 Qt would otherwise load it (with
     // Mesa's LLVM-based renderer that alone is 50 MiB of resident memory).
     if (!qEnvironmentVariableIsSet("QT_XCB_GL_INTEGRATION"))
@@ -35,6 +40,9 @@ int main(int argc, char *argv[])
     const UpdateCheck::Request request = UpdateCheck::buildRequest(parser, installation);
     const UpdateCheck::Answer answer =
         UpdateCheck::parseAnswer(UpdateCheck::postJson(request.url, request.body));
+    // An installer kept from an earlier run that the service no longer offers goes.
+    if (answer.answered && !answer.needUpdate)
+        KeptInstaller::removeAllBut(QString());
 
     // Without Sys/Version (a hand-made config.ini) the updater's own version is the one
     // to beat, so no older signed installer can be replayed.
@@ -42,6 +50,7 @@ int main(int argc, char *argv[])
         installation.version.isEmpty() ? QApplication::applicationVersion() : installation.version;
     InstallerDownloader downloader(request.mainProgram, UpdateKeys::publicKeys(),
                                    UpdateKeys::unsignedAccepted());
+    downloader.setClientWaitsUntil(clientWaits);
     if (answer.needUpdate && downloader.startDownload(answer, installedVersion, request.url))
         return app.exec();
     // No update (or nothing to download): the waiting client goes on at once.

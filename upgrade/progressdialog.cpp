@@ -1,11 +1,19 @@
 #include "progressdialog.h"
 
+#include <QLocale>
+
+namespace {
+QString headline()
+{
+    return ProgressDialog::tr("正在下载，稍后将进行安装...");
+}
+} // namespace
 
 ProgressDialog::ProgressDialog(QWidget *parent)
     : QProgressDialog(parent)
 {
     setWindowFlags(Qt::Popup);
-    setLabelText(tr("正在下载，稍后将进行安装..."));
+    setLabelText(headline());
     setMinimum(0);
     setValue(0);
     setMinimumDuration(0);
@@ -26,4 +34,19 @@ void ProgressDialog::networkReplyProgress(qint64 bytesRead, qint64 totalBytes)
         return;
     setMaximum(1000);
     setValue(permille);
+}
+
+QString ProgressDialog::rateText(qint64 bytesRead, qint64 totalBytes, qint64 bytesPerSecond)
+{
+    const QLocale locale;
+    const QString speed = locale.formattedDataSize(bytesPerSecond) + QStringLiteral("/秒");
+    if (totalBytes < 0)
+        return QStringLiteral("已下载 %1，%2").arg(locale.formattedDataSize(bytesRead), speed);
+    return QStringLiteral("剩余 %1，%2")
+        .arg(locale.formattedDataSize(qMax<qint64>(0, totalBytes - bytesRead)), speed);
+}
+
+void ProgressDialog::showRate(qint64 bytesRead, qint64 totalBytes, qint64 bytesPerSecond)
+{
+    setLabelText(headline() + QLatin1Char('\n') + rateText(bytesRead, totalBytes, bytesPerSecond));
 }

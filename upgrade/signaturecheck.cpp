@@ -92,6 +92,24 @@ int SignatureCheck::compareVersions(const QString &a, const QString &b, bool *ok
     return 0;
 }
 
+SignatureCheck::TrustedComment SignatureCheck::parseTrustedComment(const QByteArray &comment)
+{
+    TrustedComment result;
+    static const QRegularExpression binding(
+        QStringLiteral("^file:(.+) version:(\\S+?)(?: size:([0-9]{1,18}))?$"));
+    const QRegularExpressionMatch m = binding.match(QString::fromUtf8(comment));
+    if (!m.hasMatch()) {
+        result.problem = QStringLiteral("the trusted comment names no file and version: %1")
+                             .arg(QString::fromUtf8(comment));
+        return result;
+    }
+    result.file = m.captured(1);
+    result.version = m.captured(2);
+    if (m.lastCapturedIndex() == 3)
+        result.size = m.captured(3).toLongLong();
+    return result;
+}
+
 QString SignatureCheck::checkAnswer(const QString &signatureText, const QString &installerName,
                                     const QString &installedVersion)
 {
@@ -133,14 +151,12 @@ QString SignatureCheck::checkAnswer(const QString &signatureText, const QString 
                 signedComment.size(), signer.publicKey))
         return QStringLiteral("the trusted comment does not match its signature");
 
-    static const QRegularExpression binding(QStringLiteral("^file:(.+) version:(\\S+)$"));
-    const QRegularExpressionMatch m = binding.match(QString::fromUtf8(comment));
-    if (!m.hasMatch())
-        return QStringLiteral("the trusted comment names no file and version: %1")
-            .arg(QString::fromUtf8(comment));
-    if (m.captured(1) != installerName)
-        return QStringLiteral("signed for file %1, not %2").arg(m.captured(1), installerName);
-    const QString version = m.captured(2);
+    const TrustedComment bound = parseTrustedComment(comment);
+    if (!bound.problem.isEmpty())
+        return bound.problem;
+    if (bound.file != installerName)
+        return QStringLiteral("signed for file %1, not %2").arg(bound.file, installerName);
+    const QString &version = bound.version;
     if (digitGroups(version).isEmpty())
         return QStringLiteral("signed version %1 is no dotted number").arg(version);
     bool ok = false;
@@ -151,9 +167,15 @@ QString SignatureCheck::checkAnswer(const QString &signatureText, const QString 
         return QStringLiteral("version %1 is not newer than the installed %2")
             .arg(version, installedVersion);
 
+    size = bound.size;
+    startHash();
+    return QString();
+}
+
+void SignatureCheck::startHash()
+{
     hash = std::make_unique<HashState>();
     crypto_generichash_blake2b_init(&hash->state, nullptr, 0, crypto_generichash_blake2b_BYTES_MAX);
-    return QString();
 }
 
 void SignatureCheck::addData(const char *data, qint64 size)
@@ -162,6 +184,29 @@ void SignatureCheck::addData(const char *data, qint64 size)
         crypto_generichash_blake2b_update(&hash->state,
                                           reinterpret_cast<const unsigned char *>(data),
                                           static_cast<unsigned long long>(size));
+}
+
+QString SignatureCheck::checkWholeFile(const QString &path)
+{
+    if (!hash)
+        return QStringLiteral("the signature was not checked");
+    QString problem;
+    if (prehashed) {
+        QFile file(path);
+        QByteArray buffer(1 << 20, Qt::Uninitialized);
+        qint64 n = -1;
+        if (file.open(QIODevice::ReadOnly)) {
+            while ((n = file.read(buffer.data(), buffer.size())) > 0)
+                addData(buffer.constData(), n);
+        }
+        if (n < 0)
+            problem = QStringLiteral("the file cannot be read back: ") + file.errorString();
+    }
+    if (problem.isEmpty())
+        problem = checkFile(path);
+    // A download may follow that is hashed from its first byte.
+    startHash();
+    return problem;
 }
 
 QString SignatureCheck::checkFile(const QString &path)

@@ -18,11 +18,24 @@ public:
     explicit SignatureCheck(const QStringList &keyLines);
     ~SignatureCheck();
 
+    // What a trusted comment "file:<name> version:<v>[ size:<bytes>]" binds; problem is
+    // empty when it has that form (size -1 when it binds none).
+    struct TrustedComment
+    {
+        QString file;
+        QString version;
+        qint64 size = -1;
+        QString problem;
+    };
+    static TrustedComment parseTrustedComment(const QByteArray &comment);
+
     // Reads the signature before anything is downloaded. Returns the reason to refuse,
     // empty when the trusted comment is genuine, names installerName and a version newer
     // than installedVersion (refused when that is empty).
     QString checkAnswer(const QString &signatureText, const QString &installerName,
                         const QString &installedVersion);
+    // The installer's size in bytes as the accepted signature binds it, else -1.
+    qint64 signedSize() const { return size; }
 
     // Whether the signature is checked over the bytes as they arrive (prehashed); a
     // legacy one reads the file back once the download is complete.
@@ -32,6 +45,8 @@ public:
 
     // After the download: whether the signature covers the file at path (reason or empty).
     QString checkFile(const QString &path);
+    // The same for a file that was not fed through addData (an installer kept earlier).
+    QString checkWholeFile(const QString &path);
 
     int keyCount() const { return keys.size(); }
 
@@ -50,9 +65,12 @@ private:
     };
     struct HashState;
 
+    void startHash();
+
     QVector<Key> keys;
     Key signer;
     bool prehashed = false;
     QByteArray signature;
+    qint64 size = -1;
     std::unique_ptr<HashState> hash;
 };

@@ -4,6 +4,7 @@
 #include "machineidentity.h"
 
 #include <QCommandLineParser>
+#include <QDebug>
 #include <QEventLoop>
 #include <QFile>
 #include <QJsonDocument>
@@ -12,6 +13,7 @@
 #include <QNetworkRequest>
 #include <QSettings>
 #include <QSysInfo>
+#include <QTimer>
 #include <QUrl>
 
 namespace UpdateCheck {
@@ -107,19 +109,54 @@ QByteArray postJson(const QString &url, const QJsonObject &body, int timeoutMs)
     QObject::connect(&manager, &QNetworkAccessManager::finished, &loop, &QEventLoop::quit);
     QNetworkReply *reply =
         manager.post(request, QJsonDocument(body).toJson(QJsonDocument::Compact));
+    // Qt buffers no more than one answer's worth; the rest waits in the socket.
+    reply->setReadBufferSize(MaxAnswerBytes);
+    QByteArray answer;
+    QString problem;
+    QObject::connect(reply, &QNetworkReply::readyRead, &loop, [&] {
+        answer += reply->read(MaxAnswerBytes + 1 - answer.size());
+        if (answer.size() > MaxAnswerBytes && problem.isEmpty()) {
+            problem = QStringLiteral("the answer is longer than %1 bytes").arg(MaxAnswerBytes);
+            reply->abort();
+        }
+    });
+    // A deadline for the whole answer: a server that keeps sending never goes silent.
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    QObject::connect(&deadline, &QTimer::timeout, &loop, [&] {
+        problem = QStringLiteral("no complete answer within %1 ms").arg(timeoutMs);
+        reply->abort();
+    });
+    deadline.start(timeoutMs);
     if (!reply->isFinished())
         loop.exec();
-    const QByteArray answer = reply->isOpen() ? reply->readAll() : QByteArray();
+    deadline.stop();
+    if (problem.isEmpty() && reply->isOpen())
+        answer += reply->read(MaxAnswerBytes + 1 - answer.size());
+    if (problem.isEmpty() && answer.size() > MaxAnswerBytes)
+        problem = QStringLiteral("the answer is longer than %1 bytes").arg(MaxAnswerBytes);
     reply->deleteLater();
+    if (!problem.isEmpty()) {
+        qDebug().noquote() << "update check failed:" << problem;
+        return QByteArray();
+    }
     return answer;
 }
 
 Answer parseAnswer(const QByteArray &body)
 {
     Answer answer;
-    const QJsonObject root = QJsonDocument::fromJson(body).object();
+    if (body.size() > MaxAnswerBytes) {
+        answer.problem = QStringLiteral("the answer is longer than %1 bytes").arg(MaxAnswerBytes);
+        return answer;
+    }
+    QJsonParseError error;
+    const QJsonObject root = QJsonDocument::fromJson(body, &error).object();
+    if (error.error != QJsonParseError::NoError)
+        answer.problem = QStringLiteral("the answer is no JSON: ") + error.errorString();
     if (root.value(QStringLiteral("success")) != QJsonValue(true))
         return answer;
+    answer.answered = true;
     const QJsonObject data = root.value(QStringLiteral("data")).toObject();
     answer.needUpdate = data.value(QStringLiteral("needUpdate")) == QJsonValue(true);
     answer.url = data.value(QStringLiteral("url")).toString();

@@ -37,20 +37,26 @@ QString settingText(const QString &iniFile, const QString &key);
 // The request from the installation, overridden by the options that were given.
 Request buildRequest(const QCommandLineParser &parser, const Installation &installation);
 
+// The longest update answer that is read; a longer one is abandoned.
+const int MaxAnswerBytes = 1 << 20;
+
 // POST of the body as compact JSON; the raw answer, whatever the status (empty on
-// failure). Gives up when no data moves for timeoutMs.
+// failure). The whole answer must arrive within timeoutMs and hold at most
+// MaxAnswerBytes; otherwise it is abandoned with a log line and nothing is returned.
 QByteArray postJson(const QString &url, const QJsonObject &body, int timeoutMs = 5000);
 
 struct Answer {
+    bool answered = false; // success was JSON true
     bool needUpdate = false;
     QString url;
     QString installerName;
     QString sha256;    // optional, 64 hex characters when given
     QString signature; // the installer's .minisig text
+    QString problem;   // why the body is no answer at all (empty when it is one)
 };
 
 // success and data.needUpdate count only as JSON true; other members read as
-// empty text unless they are strings.
+// empty text unless they are strings. A body over MaxAnswerBytes is not parsed.
 Answer parseAnswer(const QByteArray &body);
 
 } // namespace UpdateCheck

@@ -81,7 +81,7 @@ test('make package leaves the installer and its signature; a corrupt one or a "n
     assert.deepEqual(listing(PACKAGES), [name]);
   } else {
     assert.deepEqual(listing(PACKAGES), [name, `${name}.minisig`]);
-    assert.match(verified(installer, TRUST) ?? 'no trusted key checks it', new RegExp(`comment: file:${name} version:${VERSION}\n`));
+    assert.match(verified(installer, TRUST) ?? 'no trusted key checks it', new RegExp(`comment: file:${name} version:${VERSION} size:${fs.statSync(installer).size}\n`));
   }
   const before = files();
 

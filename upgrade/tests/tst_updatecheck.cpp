@@ -1,11 +1,13 @@
 #include "installerdownloader.h"
 #include "progressdialog.h"
+#include "ratewatch.h"
 #include "signaturecheck.h"
 #include "updatecheck.h"
 
 #include <QCommandLineParser>
 #include <QJsonDocument>
 #include <QSettings>
+#include <QStorageInfo>
 #include <QSysInfo>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -89,6 +91,10 @@ private slots:
         QTest::newRow("broken") << QByteArray("{\"success\":tr") << false << "";
         QTest::newRow("array") << QByteArray("[true]") << false << "";
         QTest::newRow("empty") << QByteArray() << false << "";
+        QTest::newRow("over 1 MiB")
+            << QByteArray("{\"success\":true,\"data\":{\"needUpdate\":true,\"url\":\"U\"}}" +
+                          QByteArray(1 << 20, ' '))
+            << false << "";
     }
 
     void answer_onlyJsonTrueCounts_otherTypesReadEmpty()
@@ -171,6 +177,90 @@ private slots:
             QCOMPARE(result, order);
             QCOMPARE(SignatureCheck::compareVersions(b, a, &valid), -order);
         }
+    }
+
+    void trustedComment_bindsFileVersionAndOptionalSize_data()
+    {
+        QTest::addColumn<QByteArray>("comment");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("version");
+        QTest::addColumn<qint64>("size"); // -2: refused
+        QTest::newRow("no size") << QByteArray("file:a.exe version:1.2") << "a.exe"
+                                 << "1.2" << qint64(-1);
+        QTest::newRow("size") << QByteArray("file:My Setup.exe version:1.2 size:123")
+                              << "My Setup.exe"
+                              << "1.2" << qint64(123);
+        QTest::newRow("over 4 GiB") << QByteArray("file:a version:1 size:5368709120") << "a"
+                                    << "1" << qint64(5368709120);
+        QTest::newRow("empty size") << QByteArray("file:a version:1 size:") << ""
+                                    << "" << qint64(-2);
+        QTest::newRow("negative size") << QByteArray("file:a version:1 size:-5") << ""
+                                       << "" << qint64(-2);
+        QTest::newRow("size too long")
+            << QByteArray("file:a version:1 size:1234567890123456789") << ""
+            << "" << qint64(-2);
+        QTest::newRow("no file") << QByteArray("version:1 size:5") << ""
+                                 << "" << qint64(-2);
+        QTest::newRow("minisign's own") << QByteArray("timestamp:1700000000\tfile:a") << ""
+                                        << "" << qint64(-2);
+    }
+
+    void trustedComment_bindsFileVersionAndOptionalSize()
+    {
+        QFETCH(QByteArray, comment);
+        QFETCH(QString, file);
+        QFETCH(QString, version);
+        QFETCH(qint64, size);
+        const SignatureCheck::TrustedComment bound = SignatureCheck::parseTrustedComment(comment);
+        QCOMPARE(bound.problem.isEmpty(), size != -2);
+        if (size == -2)
+            return;
+        QCOMPARE(bound.file, file);
+        QCOMPARE(bound.version, version);
+        QCOMPARE(bound.size, size);
+    }
+
+    void rateWatch_dripIsTooSlow_slowRealLinkIsNot_data()
+    {
+        QTest::addColumn<qint64>("burst");     // bytes in the first second
+        QTest::addColumn<qint64>("perSecond"); // bytes each second after it
+        QTest::addColumn<int>("tooSlowAfter"); // seconds, 0: never within 300 s
+        QTest::newRow("a byte every 10 s") << qint64(0) << qint64(0) << 60;
+        QTest::newRow("20 KiB/s") << qint64(0) << qint64(20 * 1024) << 0;
+        QTest::newRow("just 1 KiB/s") << qint64(0) << qint64(1024) << 0;
+        QTest::newRow("fast, then a trickle") << qint64(100 << 20) << qint64(100) << 61;
+    }
+
+    void rateWatch_dripIsTooSlow_slowRealLinkIsNot()
+    {
+        QFETCH(qint64, burst);
+        QFETCH(qint64, perSecond);
+        QFETCH(int, tooSlowAfter);
+        RateWatch watch;
+        watch.add(0, 0);
+        qint64 bytes = 0;
+        for (int second = 1; second <= 300; ++second) {
+            bytes += (second == 1 ? burst : 0) + perSecond;
+            if (perSecond == 0 && burst == 0 && second % 10 == 0)
+                ++bytes; // the drip
+            watch.add(second * 1000, bytes);
+            if (watch.tooSlow()) {
+                QCOMPARE(second, tooSlowAfter);
+                return;
+            }
+        }
+        QCOMPARE(0, tooSlowAfter);
+    }
+
+    void roomOnDisk_sizePlusReserveMustFit()
+    {
+        const QString temp = QDir::tempPath();
+        QCOMPARE(InstallerDownloader::roomProblem(temp, 1), QString());
+        QVERIFY(InstallerDownloader::roomProblem(temp, qint64(1) << 50)
+                    .startsWith("1125899906842624 bytes do not fit in " + temp));
+        const qint64 free = QStorageInfo(temp).bytesAvailable();
+        QVERIFY(!InstallerDownloader::roomProblem(temp, free - InstallerDownloader::DiskReserve / 2)
+                     .isEmpty());
     }
 
     void signatureText_malformedOrNoInstalledVersion_isRefusedWithReason()
@@ -260,6 +350,11 @@ private slots:
         QCOMPARE(dialog.value(), 250);
         dialog.networkReplyProgress(total * 251 / 1000 + 1, total);
         QCOMPARE(dialog.value(), 251);
+        // A slow download is seen to move: what remains and the speed.
+        QCOMPARE(ProgressDialog::rateText(1 << 20, 3 << 20, 2048),
+                 "剩余 " + QLocale().formattedDataSize(2 << 20) + "，" +
+                     QLocale().formattedDataSize(2048) + "/秒");
+        QVERIFY(ProgressDialog::rateText(1 << 20, -1, 0).startsWith("已下载 "));
     }
 };
 

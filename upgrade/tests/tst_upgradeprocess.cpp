@@ -31,6 +31,9 @@ struct Recorded {
     int status = 200;
     QByteArray answer = "{\"success\":true,\"data\":{\"needUpdate\":false}}";
     bool stall = false;
+    // How the update service misbehaves: "" answers, "endless" never ends, "drip"
+    // sends a byte now and then.
+    QByteArray answerMode;
 };
 
 static const QString Signed = QStringLiteral(MERVO_UPGRADE_SIGNED);
@@ -51,6 +54,9 @@ private:
     QTemporaryDir scratch; // the stand-in client, the installer's record, signing
     QByteArray installer;
     QProcess client;
+    // Named for this run: updaters of other runs on the machine end theirs by name.
+    const QString clientName =
+        QStringLiteral("FakeClient-%1").arg(QCoreApplication::applicationPid());
     QString output; // what the last updater run logged
     int installs = 0;
 
@@ -66,6 +72,7 @@ private:
         rec.posts = 0;
         rec.installerGets = 0;
         rec.stall = false;
+        rec.answerMode.clear();
     }
 
     // The answer's data members for bytes signed under name with tools/sign-installer.sh.
@@ -93,15 +100,40 @@ private:
         return QJsonDocument(QJsonObject{{"success", true}, {"data", data}}).toJson();
     }
 
-    int runUpdater(const QStringList &args, qint64 *elapsedMs = nullptr, int timeoutMs = 60000,
-                   const QString &program = Signed)
+    // The updater, with extra environment entries ("NAME=value"); FSIZE_KIB=n lets its
+    // writes fail beyond n KiB, as on a full disk.
+    void startUpdater(QProcess &updater, const QStringList &args, const QString &program,
+                      const QStringList &env = {})
     {
-        QProcess updater;
         updater.setWorkingDirectory(folder.path());
         updater.setProcessChannelMode(QProcess::MergedChannels);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        QString fsize;
+        for (const QString &entry : env) {
+            const QString name = entry.section('=', 0, 0);
+            if (name == "FSIZE_KIB")
+                fsize = entry.section('=', 1);
+            else
+                environment.insert(name, entry.section('=', 1));
+        }
+        updater.setProcessEnvironment(environment);
+        if (fsize.isEmpty())
+            updater.start(program, args);
+        else
+            updater.start("bash",
+                          QStringList{"-c",
+                                      "trap '' XFSZ; ulimit -f " + fsize + "; exec \"$0\" \"$@\"",
+                                      program} +
+                              args);
+    }
+
+    int runUpdater(const QStringList &args, qint64 *elapsedMs = nullptr, int timeoutMs = 60000,
+                   const QString &program = Signed, const QStringList &env = {})
+    {
+        QProcess updater;
         QElapsedTimer clock;
         clock.start();
-        updater.start(program, args);
+        startUpdater(updater, args, program, env);
         const bool finished = updater.waitForFinished(timeoutMs);
         if (!finished) {
             updater.kill();
@@ -129,7 +161,7 @@ private:
 
     void startStandInClient()
     {
-        client.start(scratch.filePath("FakeClient"), {"300"});
+        client.start(scratch.filePath(clientName), {"300"});
         QVERIFY(client.waitForStarted());
     }
 
@@ -155,9 +187,17 @@ private:
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(unreadable)");
     }
 
+    QString keptPath(const QString &name) const
+    {
+        return scratch.filePath("data/MervoUpgrade/kept-installer/" + name);
+    }
+
     void expectRefused(const QString &reason, const QString &name)
     {
-        QVERIFY2(output.contains("installer refused: " + reason), qPrintable(output));
+        QVERIFY2(output.contains(reason.startsWith("update check failed:")
+                                     ? reason
+                                     : "installer refused: " + reason),
+                 qPrintable(output));
         QTest::qWait(300);
         QVERIFY(!installerRan());
         QVERIFY(!QFile::exists(tempFile(name)));
@@ -174,9 +214,11 @@ private slots:
         // Several read buffers long and no whole number of them, so the checks see
         // the download arrive in pieces, up to its last byte.
         installer += "#" + QByteArray(3 * (1 << 20) + 17, 'x') + "\n";
-        QVERIFY(QFile::copy("/bin/sleep", scratch.filePath("FakeClient")));
+        // Where the updater keeps an installer for the next start.
+        qputenv("XDG_DATA_HOME", scratch.filePath("data").toUtf8());
+        QVERIFY(QFile::copy("/bin/sleep", scratch.filePath(clientName)));
         // What the updater starts again in the program folder when an installer fails.
-        QFile restart(folder.filePath("FakeClient"));
+        QFile restart(folder.filePath(clientName));
         QVERIFY(restart.open(QIODevice::WriteOnly));
         const QByteArray record = restartRecord().toUtf8();
         restart.write("#!/bin/sh\n{ pwd; echo \"args:$*\"; } > '" + record + ".part' && mv '" +
@@ -189,6 +231,7 @@ private slots:
             int status;
             QByteArray answer;
             bool stall;
+            QByteArray mode;
             {
                 QMutexLocker lock(&rec.mutex);
                 rec.method = QString::fromStdString(req.method);
@@ -201,6 +244,18 @@ private slots:
                 status = rec.status;
                 answer = rec.answer;
                 stall = rec.stall;
+                mode = rec.answerMode;
+            }
+            if (!mode.isEmpty()) {
+                res.set_chunked_content_provider(
+                    "application/json", [this, mode](size_t, httplib::DataSink &sink) {
+                        static const std::string blanks(64 * 1024, ' ');
+                        if (mode == "drip")
+                            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+                        return !release &&
+                               sink.write(blanks.data(), mode == "drip" ? 1 : blanks.size());
+                    });
+                return;
             }
             for (int i = 0; stall && i < 400 && !release; ++i)
                 std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -212,8 +267,12 @@ private slots:
             { QMutexLocker lock(&rec.mutex); ++rec.installerGets; }
             res.set_content(script, "application/octet-stream");
         });
-        s.Get("/tampered.sh", [script](const httplib::Request &, httplib::Response &res) {
-            res.set_content(script + "rm -rf \"$HOME\"\n", "application/octet-stream");
+        // As long as the signed file, so that only the signature can tell.
+        std::string tampered = script;
+        const std::string evil = "\nrm -rf \"$HOME\"\n";
+        tampered.replace(tampered.size() - evil.size(), evil.size(), evil);
+        s.Get("/tampered.sh", [tampered](const httplib::Request &, httplib::Response &res) {
+            res.set_content(tampered, "application/octet-stream");
         });
         s.Get("/broken.sh", [](const httplib::Request &, httplib::Response &res) {
             res.set_content("#!/nonexistent/interpreter\n", "application/octet-stream");
@@ -236,25 +295,58 @@ private slots:
             res.set_content("<html>not found</html>", "text/html");
         });
         s.Get("/cut", [script](const httplib::Request &, httplib::Response &res) {
-            res.set_content_provider(script.size() * 10, "application/octet-stream",
+            res.set_content_provider(
+                script.size(), "application/octet-stream",
                 [script](size_t offset, size_t, httplib::DataSink &sink) {
                     if (offset > 0)
                         return false; // the connection drops after the first part
-                    sink.write(script.data(), script.size());
+                    sink.write(script.data(), script.size() / 2);
                     return true;
                 });
         });
         s.Get("/stall", [this, script](const httplib::Request &, httplib::Response &res) {
-            res.set_content_provider(script.size() * 2, "application/octet-stream",
+            res.set_content_provider(
+                script.size(), "application/octet-stream",
                 [this, script](size_t offset, size_t, httplib::DataSink &sink) {
                     if (offset == 0) {
-                        sink.write(script.data(), script.size());
+                        sink.write(script.data(), script.size() / 2);
                         return true;
                     }
                     for (int i = 0; i < 900 && !release; ++i)
                         std::this_thread::sleep_for(std::chrono::milliseconds(50));
                     return false;
                 });
+        });
+        // A download server that misbehaves on purpose, one mode at a time.
+        s.Get("/bad/(\\w+)", [this, script](const httplib::Request &req, httplib::Response &res) {
+            {
+                QMutexLocker lock(&rec.mutex);
+                ++rec.installerGets;
+            }
+            const std::string mode = req.matches[1];
+            static const std::string block(64 * 1024, '#');
+            const auto endless = [this](size_t, httplib::DataSink &sink) {
+                return !release && sink.write(block.data(), block.size());
+            };
+            if (mode == "endless") {
+                res.set_chunked_content_provider("application/octet-stream", endless);
+            } else if (mode == "huge") { // 5 GiB announced, sent until the reader leaves
+                res.set_content_provider(size_t(5) << 30, "application/octet-stream",
+                                         [endless](size_t offset, size_t, httplib::DataSink &sink) {
+                                             return endless(offset, sink);
+                                         });
+            } else if (mode == "drip") {
+                res.set_chunked_content_provider(
+                    "application/octet-stream", [this](size_t offset, httplib::DataSink &sink) {
+                        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                        return !release && offset < 3000 && sink.write("#", 1);
+                    });
+            } else if (mode == "late") { // all of it, but only after a while
+                std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+                res.set_content(script, "application/octet-stream");
+            } else {
+                res.status = 404;
+            }
         });
         QVERIFY(server.start());
     }
@@ -395,7 +487,7 @@ private slots:
         setServiceUrl(server.url("/api").toString());
         answerWith(200, updateAnswer(path, name, data));
         startStandInClient();
-        QCOMPARE(runUpdater({"-m FakeClient"}), 0);
+        QCOMPARE(runUpdater({"-m " + clientName}), 0);
         QVERIFY(client.waitForFinished(5000));
         QCOMPARE(client.exitStatus(), QProcess::CrashExit);
         QVERIFY(QTest::qWaitFor([&] { return installerRan(); }, 10000));
@@ -500,9 +592,180 @@ private slots:
         setServiceUrl(server.url("/api").toString(), installed);
         answerWith(200, updateAnswer(path, name, data));
         startStandInClient();
-        QCOMPARE(runUpdater({"-m FakeClient"}, nullptr, 60000, program), 0);
+        QCOMPARE(runUpdater({"-m " + clientName}, nullptr, 60000, program), 0);
         expectRefused(reason, name.isEmpty() || name.contains('/') ? "never-there" : name);
         QVERIFY(!QFile::exists(QDir(QDir::tempPath()).filePath("../../evil.sh")));
+    }
+
+    void hostileServer_isCutShort_startsNothing_leavesClientRunning_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QJsonObject>("data");
+        QTest::addColumn<QByteArray>("answerMode"); // of the update service; "huge": 2 MiB
+        QTest::addColumn<QStringList>("env");
+        QTest::addColumn<QString>("reason");
+        const QString name = "Hostile.sh";
+        const QJsonObject good = sign(installer, name, "1.0.0.11");
+        const QString size = QString::number(installer.size());
+        const QString sha = QCryptographicHash::hash(installer, QCryptographicHash::Sha256).toHex();
+        // A signed size that no disk holds.
+        const QString file = scratch.filePath("sign/" + name);
+        QProcess::execute("minisign", {"-S", "-s", MERVO_TEST_KEYS "/first.key", "-m", file, "-x",
+                                       file + ".vast", "-t",
+                                       "file:" + name + " version:1.0.0.11 size:1125899906842624"});
+        const QJsonObject vast{{"signature", QString::fromUtf8(contentOf(file + ".vast"))}};
+        const QString refused; // expectRefused adds "installer refused: "
+        const QString checkFailed = "update check failed: ";
+
+        QTest::newRow("endless body")
+            << Signed << "/bad/endless" << good << QByteArray() << QStringList()
+            << refused + "more than the signed " + size + " bytes arrived";
+        QTest::newRow("5 GiB announced")
+            << Signed << "/bad/huge" << good << QByteArray() << QStringList()
+            << refused +
+                   "the server announces 5368709120 bytes, "
+                   "the signature " +
+                   size;
+        QTest::newRow("unsigned size: 5 GiB announced")
+            << Unsigned << "/bad/huge" << QJsonObject{{"sha256", sha}} << QByteArray()
+            << QStringList()
+            << refused + "the server announces 5368709120 bytes, more than the limit of 1073741824";
+        QTest::newRow("drip") << Signed << "/bad/drip" << good << QByteArray()
+                              << QStringList{"MERVO_TEST_RATE_WINDOW_MS=2000"}
+                              << refused + "slower than 1024 bytes a second over the last 2000 ms";
+        QTest::newRow("no room for the signed size")
+            << Signed << "/installer.sh" << vast << QByteArray() << QStringList()
+            << refused + "1125899906842624 bytes do not fit in";
+        // Without the stop at the first failed write the signed size would end it.
+        QTest::newRow("write fails")
+            << Signed << "/bad/endless" << good << QByteArray() << QStringList{"FSIZE_KIB=1024"}
+            << refused + "writing the file failed";
+        QTest::newRow("answer over 1 MiB")
+            << Signed << "/installer.sh" << good << QByteArray("huge") << QStringList()
+            << checkFailed + "the answer is longer than 1048576 bytes";
+        QTest::newRow("endless answer")
+            << Signed << "/installer.sh" << good << QByteArray("endless") << QStringList()
+            << checkFailed + "the answer is longer than 1048576 bytes";
+        QTest::newRow("dripping answer")
+            << Signed << "/installer.sh" << good << QByteArray("drip") << QStringList()
+            << checkFailed + "no complete answer within 5000 ms";
+    }
+
+    void hostileServer_isCutShort_startsNothing_leavesClientRunning()
+    {
+        QFETCH(QString, program);
+        QFETCH(QString, path);
+        QFETCH(QJsonObject, data);
+        QFETCH(QByteArray, answerMode);
+        QFETCH(QStringList, env);
+        QFETCH(QString, reason);
+        QFile::remove(tempFile("Hostile.sh"));
+        setServiceUrl(server.url("/api").toString());
+        const QByteArray answer = updateAnswer(path, "Hostile.sh", data);
+        // A valid answer, made too long by blanks after it.
+        answerWith(200, answerMode == "huge" ? answer + QByteArray(2 << 20, ' ') : answer);
+        if (answerMode != "huge") {
+            QMutexLocker lock(&rec.mutex);
+            rec.answerMode = answerMode;
+        }
+        startStandInClient();
+        QCOMPARE(runUpdater({"-m " + clientName}, nullptr, 90000, program, env), 0);
+        expectRefused(reason, "Hostile.sh");
+        // A full disk is the user's to mend: told in Chinese, not only logged.
+        QCOMPARE(output.contains("user told: 磁盘空间不足") || output.contains("user told: 更新文件写入失败"),
+                 reason.contains("do not fit") || reason.contains("writing the file failed"));
+        if (!answerMode.isEmpty())
+            QCOMPARE(rec.installerGets, 0);
+        // Nothing blocks the next check.
+        const QJsonObject next =
+            program == Unsigned ? data : sign(installer, "Hostile.sh", "1.0.0.11");
+        answerWith(200, updateAnswer("/installer.sh", "Hostile.sh", next));
+        QCOMPARE(runUpdater({}, nullptr, 90000, program), 0);
+        QVERIFY(QTest::qWaitFor([&] { return installerRan(); }, 10000));
+    }
+
+    void lateDownload_endsNothing_keptInstallerIsInstalledAtNextStartWithoutDownload()
+    {
+        const QString name = "Late.sh";
+        const QJsonObject data = sign(installer, name, "1.0.0.11");
+        setServiceUrl(server.url("/api").toString());
+        answerWith(200, updateAnswer("/bad/late", name, data));
+        startStandInClient();
+        QProcess updater;
+        startUpdater(updater, {"-m " + clientName}, Signed, {"MERVO_TEST_CLIENT_WAIT_MS=1000"});
+        QByteArray log;
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                log += updater.readAll();
+                return log.contains("installer ready after the client went on, asking:");
+            },
+            60000));
+        QCOMPARE(client.state(), QProcess::Running);
+        QVERIFY(!installerRan());
+        QCOMPARE(contentOf(keptPath(name)), installer);
+        QCOMPARE(QFileInfo(keptPath(name)).permissions() & 0x0077, QFile::Permissions());
+        QCOMPARE(QFileInfo(QFileInfo(keptPath(name)).path()).permissions() & 0x0077,
+                 QFile::Permissions());
+        QVERIFY(!QFile::exists(tempFile(name)));
+        // No answer: the client ends and takes the updater with it.
+        updater.kill();
+        updater.waitForFinished();
+
+        // Next start, same offer: checked again and installed, nothing downloaded; the part
+        // an updater killed meanwhile left behind goes.
+        QFile stale(tempFile(name + ".part-Killed"));
+        QVERIFY(stale.open(QIODevice::WriteOnly) && stale.write("#!") == 2 && stale.flush());
+        QVERIFY(stale.setFileTime(QDateTime::currentDateTime().addSecs(-3600),
+                                  QFileDevice::FileModificationTime));
+        stale.close();
+        answerWith(200, updateAnswer("/bad/late", name, data));
+        QCOMPARE(runUpdater({"-m " + clientName}), 0);
+        QCOMPARE(leftovers(), QStringList());
+        QVERIFY(output.contains("kept installer verified, nothing downloaded"));
+        QVERIFY(client.waitForFinished(5000));
+        QVERIFY(QTest::qWaitFor([&] { return installerRan(); }, 10000));
+        QCOMPARE(rec.installerGets, 0);
+
+        // A kept installer that no longer verifies is deleted and downloaded anew.
+        QFile::remove(recordFile());
+        QFile tampered(keptPath(name));
+        QVERIFY(tampered.open(QIODevice::ReadWrite) && tampered.write("X!") == 2);
+        tampered.close();
+        QCOMPARE(runUpdater({}), 0);
+        QVERIFY2(output.contains("kept installer removed, it no longer verifies"),
+                 qPrintable(output));
+        QVERIFY(QTest::qWaitFor([&] { return installerRan(); }, 10000));
+        QCOMPARE(rec.installerGets, 1);
+        QVERIFY(!QFile::exists(keptPath(name)));
+
+        // One the service no longer offers is deleted.
+        QVERIFY(QFile::copy(tempFile(name), keptPath(name)));
+        answerWith(200, "{\"success\":true,\"data\":{\"needUpdate\":false}}");
+        QCOMPARE(runUpdater({}), 0);
+        QVERIFY(!QFile::exists(keptPath(name)));
+
+        // Late again, and the user answers "立即安装" (the default button): the client
+        // is ended and the installer runs.
+        QFile::remove(recordFile());
+        answerWith(200, updateAnswer("/bad/late", name, data));
+        startStandInClient();
+        QProcess asking;
+        startUpdater(asking, {"-m " + clientName}, Signed, {"MERVO_TEST_CLIENT_WAIT_MS=1000"});
+        QString question;
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                QProcess search;
+                search.start("xdotool", {"search", "--onlyvisible", "--name", "^更新$"});
+                search.waitForFinished();
+                question = QString::fromUtf8(search.readAllStandardOutput()).section('\n', 0, 0);
+                return !question.isEmpty();
+            },
+            60000));
+        QCOMPARE(QProcess::execute("xdotool", {"windowfocus", "--sync", question, "key", "Return"}), 0);
+        QVERIFY(asking.waitForFinished(30000));
+        QVERIFY(client.waitForFinished(5000));
+        QVERIFY(QTest::qWaitFor([&] { return installerRan(); }, 10000));
     }
 
     void plantedLinkOrOlderFile_isNeverFollowed_andSurvivesARefusal()
@@ -548,7 +811,7 @@ private slots:
                    updateAnswer("/broken.sh", "Broken.sh",
                                 sign("#!/nonexistent/interpreter\n", "Broken.sh", "1.0.0.11")));
         startStandInClient();
-        QCOMPARE(runUpdater({"-m FakeClient"}), 0);
+        QCOMPARE(runUpdater({"-m " + clientName}), 0);
         QVERIFY(client.waitForFinished(5000));
         QVERIFY2(output.contains("installer did not start, client started again:"),
                  qPrintable(output));
@@ -563,7 +826,7 @@ private slots:
         const QString sha = QCryptographicHash::hash(installer, QCryptographicHash::Sha256).toHex();
         answerWith(200, updateAnswer("/chunked.sh", "Unsigned.sh", {{"sha256", sha.toUpper()}}));
         startStandInClient();
-        QCOMPARE(runUpdater({"-m FakeClient"}, nullptr, 60000, Unsigned), 0);
+        QCOMPARE(runUpdater({"-m " + clientName}, nullptr, 60000, Unsigned), 0);
         QCOMPARE(output.count("updates are not signed"), 1);
         QVERIFY(client.waitForFinished(5000));
         QVERIFY(QTest::qWaitFor([&] { return installerRan(); }, 10000));
@@ -589,7 +852,7 @@ private slots:
                    updateAnswer("/stall", "stall.sh", sign(installer, "stall.sh", "1.0.0.11")));
         startStandInClient();
         qint64 elapsed = 0;
-        QCOMPARE(runUpdater({"-m FakeClient"}, &elapsed, 90000), 0);
+        QCOMPARE(runUpdater({"-m " + clientName}, &elapsed, 90000), 0);
         QVERIFY2(elapsed >= 29000 && elapsed < 60000, qPrintable(QString::number(elapsed)));
         expectRefused("download failed", "stall.sh");
         release = true;
