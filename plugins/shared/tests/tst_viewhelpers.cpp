@@ -204,7 +204,9 @@ private slots:
             return w.eval("document.fullscreenElement !== null").toBool();
         };
 
-        // The page asks (a click is what lets it): only the view fills the screen.
+        // The page asks (a click is what lets it): only the view fills the screen, also
+        // of a window of fixed size (as secondary windows are).
+        w.window.setFixedSize(800, 600);
         QTest::mouseClick(w.view->focusProxy(), Qt::LeftButton, {}, QPoint(50, 50));
         QTRY_VERIFY_WITH_TIMEOUT(inFullScreen(), 10000);
         QVERIFY(w.window.isFullScreen());
@@ -216,6 +218,9 @@ private slots:
         QVERIFY(!w.window.isMaximized());
         QVERIFY(w.beside->isVisible());
         QCOMPARE(w.window.layout()->contentsMargins(), QMargins(5, 5, 5, 5));
+        QCOMPARE(w.window.maximumSize(), QSize(800, 600));
+        w.window.setMinimumSize(0, 0);
+        w.window.setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
 
         // The page leaving by itself; F11 out of a page's full screen; F11 in and out.
         w.window.showMaximized();
