@@ -115,7 +115,6 @@ QLayout *Product::centerLayout(QString url)
     progressBar->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
 
-    connect(page, &QWebEnginePage::fullScreenRequested, this, &Product::fullScreen);
     connect(page, &ProductMainPage::outlick, this, &Product::outlick);
     connect(page, &QWebEnginePage::loadFinished, this, &Product::reload);
     // Each workspace session gets its own single retry of an error answer.
@@ -160,11 +159,6 @@ void Product::outlick()
 {
     if (pluginManager)
         pluginManager->sendMessage(OpenLogin, QString());
-}
-
-void Product::fullScreen(QWebEngineFullScreenRequest fullScreenRequest)
-{
-    fullScreenRequest.accept();
 }
 
 void Product::reload(bool ok)

@@ -6,7 +6,6 @@
 #include <QObject>
 #include <QPointer>
 #include <QProgressBar>
-#include <QWebEngineFullScreenRequest>
 
 #include "productwebengineview.h"
 
@@ -34,9 +33,6 @@ public:
     QAction *getAction() override;
 
     void outlick();
-
-public slots:
-    void fullScreen(QWebEngineFullScreenRequest fullScreenRequest);
 
 private:
     void reload(bool ok);

@@ -2,10 +2,9 @@
 
 #include "navigationrules.h"
 #include "outageretry.h"
-#include "pageprinter.h"
 #include "secondarywindows.h"
 #include "workspacedownloads.h"
-#include "zoomcontrol.h"
+#include "viewfeatures.h"
 
 #include <QDebug>
 #include <QKeyEvent>
@@ -18,8 +17,7 @@ ProductWebEngineView::ProductWebEngineView(QProgressBar *bar, bool isMainView)
     : isMainView(isMainView)
 {
     setWindowFlags(Qt::Window);
-    ZoomControl::attach(this);
-    PagePrinter::addShortcut(this);
+    ViewFeatures::attach(this);
     if (!isMainView)
         return;
     outageRetry = new OutageRetry(this);

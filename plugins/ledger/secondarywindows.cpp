@@ -5,7 +5,6 @@
 #include "productwebengineview.h"
 
 #include <QDebug>
-#include <QWebEngineFullScreenRequest>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 
@@ -42,8 +41,6 @@ QWebEngineView *SecondaryWindows::open(std::shared_ptr<const TrustPolicy> policy
         page->settings()->setAttribute(attribute, true);
     qDebug() << "view->setPage(webPage)";
     view->setPage(page);
-    connect(page, &QWebEnginePage::fullScreenRequested, page,
-            [](QWebEngineFullScreenRequest request) { request.accept(); });
     connect(page, &QWebEnginePage::windowCloseRequested, this,
             [this, page] { closeWindowOf(page); });
     frame->move(mainView->width() / 2 - 550, mainView->height() / 2 - 300);

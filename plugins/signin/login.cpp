@@ -90,7 +90,6 @@ QWebEnginePage *Login::newLoginPage(const std::shared_ptr<const TrustPolicy> &po
     // Owned by the view: a page that outlives the web profile crashes at exit.
     auto *page = new ServicePage(policy, view);
     page->settings()->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, true);
-    connect(page, &QWebEnginePage::fullScreenRequested, this, &Login::fullScreen);
 
     // Channel and bridge go with the page; the bridge outlives the view's release
     // long enough for quicklogin to finish, since the page is deleted later.
@@ -129,9 +128,4 @@ QUrl Login::getLoadUrl()
 QAction *Login::getAction()
 {
     return nullptr;
-}
-
-void Login::fullScreen(QWebEngineFullScreenRequest fullScreenRequest)
-{
-    fullScreenRequest.accept();
 }

@@ -7,7 +7,6 @@
 
 #include <QObject>
 #include <QPointer>
-#include <QWebEngineFullScreenRequest>
 
 #include <memory>
 
@@ -35,9 +34,6 @@ public:
     QWebEngineView *getWeb() override;
     QUrl getLoadUrl() override;
     QAction *getAction() override;
-
-public slots:
-    void fullScreen(QWebEngineFullScreenRequest fullScreenRequest);
 
 private:
     QWebEngineView *getLoginWidget();

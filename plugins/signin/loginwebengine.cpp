@@ -2,9 +2,9 @@
 
 #include "basedialog.h"
 #include "outageretry.h"
-#include "pageprinter.h"
 #include "registerpage.h"
 #include "servicepage.h"
+#include "viewfeatures.h"
 #include "zoomcontrol.h"
 
 #include <QApplication>
@@ -15,8 +15,7 @@
 LoginWebEngine::LoginWebEngine(PluginManagerInterface *manager)
     : manager(manager)
 {
-    ZoomControl::attach(this);
-    PagePrinter::addShortcut(this);
+    ViewFeatures::attach(this);
 }
 
 void LoginWebEngine::startLoading(const QUrl &url, QWebEnginePage *waiting,

@@ -101,6 +101,52 @@ test('a report opens in a secondary window; a redirect away from the service log
   });
 });
 
+test('find in page, full screen in and out, back with Alt+Left, by keyboard', async () => {
+  await withRoad({}, async (road) => {
+    const client = await road.startClient();
+    await login(client);
+    const work = await page(client, /\/workspace\/main\.html/);
+    await work.ready('#chart');
+    const title = await waitFor('the window', () => {
+      for (const t of [TITLE, 'Mervo 演示版']) if (visible(client, t)) return t;
+      return '';
+    });
+    const win = execFileSync('xdotool', ['search', '--onlyvisible', '--name', title]).toString().split('\n')[0];
+    const key = (...keys) => execFileSync('xdotool', ['key', '--window', win, ...keys]);
+    const logged = (line) => road.log().split('\n').filter((l) => l.includes(line)).length;
+    // A person's click into the page puts the keyboard there.
+    execFileSync('xdotool', ['windowfocus', '--sync', win]);
+    execFileSync('xdotool', ['mousemove', '--sync', '--window', win, '2', '60', 'click', '1']);
+
+    key('ctrl+f');
+    execFileSync('xdotool', ['type', '--window', win, '--delay', '50', 'Q3']);
+    await waitFor('two matches', () => logged('find: 第 1 项，共 2 项') > 0);
+    key('Return');
+    await waitFor('the second match', () => logged('find: 第 2 项，共 2 项') > 0);
+    key('Escape');
+    await waitFor('the bar to close', () => logged('find: closed') === 1);
+
+    await work.click('#fullscreen');
+    await waitFor('the chart full screen', async () =>
+      logged('full screen: on') === 1 && (await work.eval('document.fullscreenElement && document.fullscreenElement.id')) === 'chart');
+    key('Escape');
+    await waitFor('full screen left', async () =>
+      logged('full screen: off') === 1 && (await work.eval('document.fullscreenElement === null')));
+    key('F11');
+    await waitFor('F11 in', () => logged('full screen: on') === 2);
+    key('F11');
+    await waitFor('F11 out', () => logged('full screen: off') === 2);
+
+    await work.click('#report-here');
+    await page(client, /\/workspace\/report\.html\?kind=week/);
+    key('alt+Left');
+    await waitFor('back in the workspace', async () =>
+      /\/workspace\/main\.html/.test(await work.eval('location.href').catch(() => '')));
+    assert.equal(client.exited, null);
+    await work.close();
+  });
+});
+
 // The update the demo service offers: the next version's package, signed with the key
 // pair the build made (a build with release keys has neither).
 const UPDATE_DIR = process.env.MERVO_DEMO_UPDATE_DIR ?? '';

@@ -1,15 +1,60 @@
 // What every module view does alike: the outage back-off, the zoom steps and
-// setting, the Chinese context menu.
+// setting, the Chinese context menu, find in page, full screen and the history keys.
+#include "findbar.h"
+#include "fullscreencontroller.h"
+#include "historykeys.h"
 #include "outageretry.h"
+#include "servicepage.h"
+#include "testhttpserver.h"
 #include "viewcontextmenu.h"
+#include "viewfeatures.h"
+#include "webtesthelpers.h"
 #include "webtestmain.h"
 #include "zoomcontrol.h"
 
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QVBoxLayout>
+#include <QWebEngineHistory>
+#include <QWebEngineSettings>
 #include <QWebEngineView>
 #include <QtTest>
+
+// A window as the modules build them: something beside a view with every feature.
+struct FeatureWindow
+{
+    explicit FeatureWindow(const QUrl &service)
+    {
+        auto *layout = new QVBoxLayout(&window);
+        layout->setContentsMargins(5, 5, 5, 5);
+        layout->addWidget(beside);
+        layout->addWidget(view);
+        ViewFeatures::attach(view);
+        auto *page = new ServicePage(TrustPolicy::forWorkspace(service), view);
+        page->settings()->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, true);
+        view->setPage(page);
+        window.resize(800, 600);
+    }
+    bool show()
+    {
+        window.show();
+        window.activateWindow();
+        return QTest::qWaitForWindowActive(&window);
+    }
+    // Keys go where a person's would: to the widget the page is drawn in.
+    void key(Qt::Key key, Qt::KeyboardModifiers modifiers = {})
+    {
+        QTest::keyClick(view->focusProxy(), key, modifiers);
+    }
+    QVariant eval(const QString &script) { return WebTest::eval(view->page(), script); }
+
+    QWidget window;
+    QLabel *beside = new QLabel(QStringLiteral("beside"));
+    QWebEngineView *view = new QWebEngineView;
+};
 
 class TestViewHelpers : public QObject
 {
@@ -83,6 +128,156 @@ private slots:
                 texts << action->text();
         QCOMPARE(texts, (QStringList{"粘贴", "全选", "重新加载"}));
         menu->close();
+    }
+
+    void historyTarget_onlyServicePages_overWaitingOutageAndForeignEntries()
+    {
+        const auto service = [](const QUrl &url) { return url.host() == "svc"; };
+        const QList<HistoryKeys::Entry> entries{
+            {QUrl("qrc:/load.html"), "资源加载中"},
+            {QUrl("http://svc/a"), "A"},
+            {QUrl("http://svc/b"), "无法连接到服务器"}, // an outage page keeps the address
+            {QUrl("http://svc/c"), "C"},
+            {QUrl("http://elsewhere/d"), "D"},
+            {QUrl("https://svc/e"), "E"}};
+        QCOMPARE(HistoryKeys::target(entries, 5, -1, service), 3);
+        QCOMPARE(HistoryKeys::target(entries, 3, -1, service), 1);
+        QCOMPARE(HistoryKeys::target(entries, 1, -1, service), -1);
+        QCOMPARE(HistoryKeys::target(entries, 1, 1, service), 3);
+        QCOMPARE(HistoryKeys::target(entries, 3, 1, service), 5);
+        QCOMPARE(HistoryKeys::target(entries, 5, 1, service), -1);
+        QCOMPARE(HistoryKeys::target(entries, 6, -1, service), -1);
+        QCOMPARE(HistoryKeys::target({}, 0, -1, service), -1);
+    }
+
+    void findBar_countsAsYouType_stepsBothWays_escCloses_ctrlFSelectsText()
+    {
+        TestHttpServer server;
+        server.servePage("/a.html", "<title>a</title><p>apple pear apple plum apple</p>");
+        QVERIFY(server.start());
+        FeatureWindow w(server.url("/a.html"));
+        QVERIFY(w.show());
+        w.view->load(server.url("/a.html"));
+        QVERIFY(WebTest::waitLoaded(w.view, server.url("/a.html")));
+        QVERIFY(!w.view->findChild<FindBar *>());
+
+        w.key(Qt::Key_F, Qt::ControlModifier);
+        auto *bar = w.view->findChild<FindBar *>();
+        QVERIFY(bar);
+        auto *field = bar->findChild<QLineEdit *>();
+        QVERIFY(bar->isVisible());
+        QCOMPARE(field->placeholderText(), QString("查找"));
+        QVERIFY(field->hasFocus());
+        QCOMPARE(bar->geometry().bottom(), w.view->rect().bottom());
+        QTest::keyClicks(field, "apple");
+        QTRY_COMPARE_WITH_TIMEOUT(bar->countText(), QString("第 1 项，共 3 项"), 10000);
+        w.key(Qt::Key_F3);
+        QTRY_COMPARE_WITH_TIMEOUT(bar->countText(), QString("第 2 项，共 3 项"), 10000);
+        QTest::keyClick(field, Qt::Key_Return, Qt::ShiftModifier);
+        QTRY_COMPARE_WITH_TIMEOUT(bar->countText(), QString("第 1 项，共 3 项"), 10000);
+        QTest::keyClick(field, Qt::Key_Return);
+        QTRY_COMPARE_WITH_TIMEOUT(bar->countText(), QString("第 2 项，共 3 项"), 10000);
+        QTest::keyClicks(field, "x");
+        QTRY_COMPARE_WITH_TIMEOUT(bar->countText(), QString("无匹配"), 10000);
+
+        QTest::keyClick(field, Qt::Key_Escape);
+        QVERIFY(!bar->isVisible());
+        QVERIFY(bar->countText().isEmpty());
+        w.key(Qt::Key_F, Qt::ControlModifier);
+        QVERIFY(bar->isVisible());
+        QCOMPARE(field->selectedText(), QString("applex"));
+    }
+
+    void fullScreen_pageRequestFillsWindow_escAndF11RestoreEarlierState()
+    {
+        TestHttpServer server;
+        server.servePage("/f.html",
+                         "<title>f</title><body style='margin:0'><button id=b "
+                         "style='width:300px;height:200px' "
+                         "onclick='document.documentElement.requestFullscreen()'>go</button>");
+        QVERIFY(server.start());
+        FeatureWindow w(server.url("/f.html"));
+        QVERIFY(w.show());
+        w.view->load(server.url("/f.html"));
+        QVERIFY(WebTest::waitLoaded(w.view, server.url("/f.html")));
+        const auto inFullScreen = [&] {
+            return w.eval("document.fullscreenElement !== null").toBool();
+        };
+
+        // The page asks (a click is what lets it): only the view fills the screen, also
+        // of a window of fixed size (as secondary windows are).
+        w.window.setFixedSize(800, 600);
+        QTest::mouseClick(w.view->focusProxy(), Qt::LeftButton, {}, QPoint(50, 50));
+        QTRY_VERIFY_WITH_TIMEOUT(inFullScreen(), 10000);
+        QVERIFY(w.window.isFullScreen());
+        QVERIFY(w.beside->isHidden());
+        QCOMPARE(w.window.layout()->contentsMargins(), QMargins());
+        w.key(Qt::Key_Escape);
+        QTRY_VERIFY_WITH_TIMEOUT(!inFullScreen(), 10000);
+        QVERIFY(!w.window.isFullScreen());
+        QVERIFY(!w.window.isMaximized());
+        QVERIFY(w.beside->isVisible());
+        QCOMPARE(w.window.layout()->contentsMargins(), QMargins(5, 5, 5, 5));
+        QCOMPARE(w.window.maximumSize(), QSize(800, 600));
+        w.window.setMinimumSize(0, 0);
+        w.window.setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+
+        // The page leaving by itself; F11 out of a page's full screen; F11 in and out.
+        w.window.showMaximized();
+        QTest::mouseClick(w.view->focusProxy(), Qt::LeftButton, {}, QPoint(50, 50));
+        QTRY_VERIFY_WITH_TIMEOUT(inFullScreen(), 10000);
+        w.eval("document.exitFullscreen()");
+        QTRY_VERIFY_WITH_TIMEOUT(!w.window.isFullScreen(), 10000);
+        QVERIFY(w.window.isMaximized());
+        QTest::mouseClick(w.view->focusProxy(), Qt::LeftButton, {}, QPoint(50, 50));
+        QTRY_VERIFY_WITH_TIMEOUT(inFullScreen(), 10000);
+        w.key(Qt::Key_F11);
+        QTRY_VERIFY_WITH_TIMEOUT(!inFullScreen(), 10000);
+        QVERIFY(w.window.isMaximized());
+        w.key(Qt::Key_F11);
+        QVERIFY(w.window.isFullScreen());
+        QVERIFY(w.beside->isHidden());
+        // Within F11's full screen the page's own comes and goes; F11's stays.
+        QTest::mouseClick(w.view->focusProxy(), Qt::LeftButton, {}, QPoint(50, 50));
+        QTRY_VERIFY_WITH_TIMEOUT(inFullScreen(), 10000);
+        w.key(Qt::Key_Escape);
+        QTRY_VERIFY_WITH_TIMEOUT(!inFullScreen(), 10000);
+        QVERIFY(w.window.isFullScreen());
+        w.key(Qt::Key_F11);
+        QVERIFY(w.window.isMaximized());
+        QVERIFY(w.beside->isVisible());
+    }
+
+    void historyKeys_altArrowsAndMouseButtons_stayOnServicePages()
+    {
+        TestHttpServer server;
+        for (const char *name : {"/a.html", "/b.html"})
+            server.servePage(name, QByteArray("<title>") + name + "</title><p>page");
+        QVERIFY(server.start());
+        const QUrl a = server.url("/a.html"), b = server.url("/b.html");
+        QUrl foreign = server.url("/a.html");
+        foreign.setHost("localhost"); // another origin, same server
+        FeatureWindow w(a);
+        QVERIFY(w.show());
+        w.view->setHtml("<title>wait</title>waiting");
+        QTRY_COMPARE_WITH_TIMEOUT(w.view->title(), QString("wait"), 10000);
+        for (const QUrl &url : {a, b, foreign}) {
+            WebTest::followLink(w.view->page(), url.toString());
+            QVERIFY(WebTest::waitLoaded(w.view, url));
+        }
+
+        w.key(Qt::Key_Left, Qt::AltModifier); // over the foreign page, home
+        QVERIFY(WebTest::waitLoaded(w.view, b));
+        QTest::mouseClick(w.view->focusProxy(), Qt::BackButton);
+        QVERIFY(WebTest::waitLoaded(w.view, a));
+        QTest::ignoreMessage(QtDebugMsg, "history: no service page back");
+        w.key(Qt::Key_Left, Qt::AltModifier); // the waiting page is no step
+        QCOMPARE(w.view->history()->currentItemIndex(), 1);
+        QTest::mouseClick(w.view->focusProxy(), Qt::ForwardButton);
+        QVERIFY(WebTest::waitLoaded(w.view, b));
+        QTest::ignoreMessage(QtDebugMsg, "history: no service page forward");
+        w.key(Qt::Key_Right, Qt::AltModifier);
+        QCOMPARE(w.view->history()->currentItemIndex(), 2);
     }
 };
 

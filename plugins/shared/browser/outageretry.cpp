@@ -159,6 +159,11 @@ void OutageRetry::attempt()
     view->load(intended);
 }
 
+bool OutageRetry::isOutageTitle(const QString &title)
+{
+    return title == QStringLiteral("无法连接到服务器");
+}
+
 void OutageRetry::reloadSoon()
 {
     if (reloadTimer.isActive())

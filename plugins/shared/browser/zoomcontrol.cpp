@@ -1,6 +1,7 @@
 #include "zoomcontrol.h"
 
 #include "configfile.h"
+#include "renderchildfilter.h"
 
 #include <QDebug>
 #include <QEvent>
@@ -49,10 +50,8 @@ ZoomControl *ZoomControl::attach(QWebEngineView *view)
         connect(shortcut, &QShortcut::activated, control,
                 [control, direction] { control->zoom(direction); });
     }
-    // The wheel goes to the widget Chromium draws into, a child made with the page.
-    view->installEventFilter(control);
-    for (QWidget *child : view->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
-        child->installEventFilter(control);
+    RenderChildFilter::of(view)->add(control,
+                                     [control](QEvent *event) { return control->onEvent(event); });
     // Applied once a page loads (asking the view earlier would make it create a page
     // of its own); a new document may come with the engine's own level: keep ours.
     connect(view, &QWebEngineView::loadStarted, control,
@@ -113,19 +112,15 @@ void ZoomControl::apply(qreal factor)
         view->setZoomFactor(factor);
 }
 
-bool ZoomControl::eventFilter(QObject *watched, QEvent *event)
+bool ZoomControl::onEvent(QEvent *event)
 {
-    if (event->type() == QEvent::ChildAdded && watched == view) {
-        if (auto *child = qobject_cast<QWidget *>(static_cast<QChildEvent *>(event)->child()))
-            child->installEventFilter(this);
-    } else if (event->type() == QEvent::Wheel) {
-        auto *wheel = static_cast<QWheelEvent *>(event);
-        if (wheel->modifiers() & Qt::ControlModifier) {
-            const int delta = wheel->angleDelta().y();
-            if (delta != 0)
-                zoom(delta > 0 ? 1 : -1);
-            return true;
-        }
-    }
-    return QObject::eventFilter(watched, event);
+    if (event->type() != QEvent::Wheel)
+        return false;
+    auto *wheel = static_cast<QWheelEvent *>(event);
+    if (!(wheel->modifiers() & Qt::ControlModifier))
+        return false;
+    const int delta = wheel->angleDelta().y();
+    if (delta != 0)
+        zoom(delta > 0 ? 1 : -1);
+    return true;
 }

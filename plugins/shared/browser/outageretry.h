@@ -25,6 +25,9 @@ public:
     // Whether a Chromium error code means the service was not reached at all.
     static bool isUnreachable(const QString &errorCode);
 
+    // Whether a page title is the client's own outage page's (web/outage.html).
+    static bool isOutageTitle(const QString &title);
+
     // Reloads the view once, at least a second after the last attempt started.
     void reloadSoon();
 

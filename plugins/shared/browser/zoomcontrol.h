@@ -3,6 +3,8 @@
 #include <QObject>
 #include <QPointer>
 
+class QEvent;
+
 class QWebEngineView;
 
 // Page zoom as browsers do it: Ctrl with +, - and 0, and Ctrl with the mouse wheel,
@@ -25,11 +27,10 @@ public:
     // Zooms the view one step in, out (direction < 0) or back to 100 % (0).
     void zoom(int direction);
 
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
 private:
     explicit ZoomControl(QWebEngineView *view);
+    // Ctrl with the wheel, over the page.
+    bool onEvent(QEvent *event);
     void apply(qreal factor);
 
     QPointer<QWebEngineView> view;
