@@ -1,5 +1,6 @@
 #include "productwebengineview.h"
 
+#include "downloadslistkey.h"
 #include "navigationrules.h"
 #include "outageretry.h"
 #include "pageprinter.h"
@@ -19,6 +20,7 @@ ProductWebEngineView::ProductWebEngineView(QProgressBar *bar, bool isMainView)
 {
     setWindowFlags(Qt::Window);
     ZoomControl::attach(this);
+    DownloadsListKey::attach(this);
     PagePrinter::addShortcut(this);
     if (!isMainView)
         return;

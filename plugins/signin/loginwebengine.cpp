@@ -1,6 +1,7 @@
 #include "loginwebengine.h"
 
 #include "basedialog.h"
+#include "downloadslistkey.h"
 #include "outageretry.h"
 #include "pageprinter.h"
 #include "registerpage.h"
@@ -16,6 +17,7 @@ LoginWebEngine::LoginWebEngine(PluginManagerInterface *manager)
     : manager(manager)
 {
     ZoomControl::attach(this);
+    DownloadsListKey::attach(this);
     PagePrinter::addShortcut(this);
 }
 
