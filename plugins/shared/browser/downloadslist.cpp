@@ -137,7 +137,7 @@ void DownloadsList::load()
     const QString aside =
         filePath + QStringLiteral(".damaged-") +
         QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz"));
-    qWarning().noquote() << "downloads list unreadable" << (tooLarge ? "(too large)" : "")
+    qWarning().noquote() << (tooLarge ? "downloads list too large," : "downloads list unreadable,")
                          << "kept aside as:" << aside;
     if (!QFile::rename(filePath, aside))
         qWarning().noquote() << "downloads list could not be kept aside:" << filePath;

@@ -76,6 +76,7 @@ DownloadsListDialog *DownloadsListDialog::showList(QWidget *parent)
         shown = new DownloadsListDialog(DownloadsList::instance(), parent);
         shown->setAttribute(Qt::WA_DeleteOnClose);
     }
+    qDebug() << "downloads list shown:" << shown->list->entries().size();
     shown->show();
     shown->raise();
     shown->activateWindow();

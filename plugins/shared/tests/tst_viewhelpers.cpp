@@ -118,12 +118,14 @@ private slots:
     void downloadsListFile_parse()
     {
         QFETCH(QByteArray, text);
+        QFETCH(bool, isList);
+        QFETCH(QStringList, states);
         QVector<DownloadEntry> entries;
-        QCOMPARE(DownloadsList::parse(text, &entries), QFETCH(bool, isList));
-        QStringList states;
+        QCOMPARE(DownloadsList::parse(text, &entries), isList);
+        QStringList shown;
         for (const DownloadEntry &entry : entries)
-            states << DownloadsListDialog::stateText(entry);
-        QCOMPARE(states, QFETCH(QStringList, states));
+            shown << DownloadsListDialog::stateText(entry);
+        QCOMPARE(shown, states);
     }
 
     void downloadsListFile_damagedKeptAside_changesWrittenOwnerOnly_fileMustBeTheWrittenOne()
@@ -168,9 +170,9 @@ private slots:
         QVERIFY(DownloadsList::fileUnchanged(loaded.entries().at(0)));
         QVERIFY(!DownloadsList::fileUnchanged(loaded.entries().at(1)));
         loaded.remove("g");
+        // Group and others get nothing.
         QCOMPARE(QFile(path).permissions() & 0x0FFF,
-                 QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser |
-                     QFileDevice::WriteUser);
+                 QFileDevice::ReadUser | QFileDevice::WriteUser);
         QCOMPARE(DownloadsList(path).entries().size(), 1);
 
         // Rewritten in place (same path) is no longer the downloaded file.
