@@ -223,8 +223,8 @@ private slots:
         emit w.findChild<QSystemTrayIcon *>()->messageClicked();
         QVERIFY(product->property("received").toStringList().contains("7:"));
 
-        const QString entry = QString::fromLocal8Bit(qgetenv("XDG_CONFIG_HOME")) +
-                              "/autostart/mervo-client.desktop";
+        const QString entry =
+            QString::fromLocal8Bit(qgetenv("XDG_CONFIG_HOME")) + "/autostart/mervo-client.desktop";
         QVERIFY(autostart->isCheckable() && !autostart->isChecked());
         autostart->trigger();
         QFile file(entry);

@@ -55,8 +55,8 @@ bool DownloadsList::parse(const QByteArray &text, QVector<DownloadEntry> *entrie
         const auto known = std::find(std::begin(stateNames), std::end(stateNames), state);
         if (entry.id.isEmpty() || !QFileInfo(entry.path).isAbsolute() ||
             known == std::end(stateNames)) {
-            qDebug() << "downloads list: entry skipped:" << QJsonDocument(object).toJson(
-                QJsonDocument::Compact);
+            qDebug() << "downloads list: entry skipped:"
+                     << QJsonDocument(object).toJson(QJsonDocument::Compact);
             continue;
         }
         entry.state = DownloadEntry::State(known - std::begin(stateNames));

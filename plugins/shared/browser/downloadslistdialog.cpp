@@ -30,8 +30,7 @@ DownloadsListDialog::DownloadsListDialog(DownloadsList *list, QWidget *parent)
     tree->setRootIsDecorated(false);
     tree->setUniformRowHeights(true);
     tree->setHeaderLabels({QStringLiteral("文件名"), QStringLiteral("文件夹"),
-                           QStringLiteral("大小"), QStringLiteral("状态"),
-                           QStringLiteral("时间")});
+                           QStringLiteral("大小"), QStringLiteral("状态"), QStringLiteral("时间")});
     tree->header()->setSectionResizeMode(NameColumn, QHeaderView::Stretch);
     tree->header()->setStretchLastSection(false);
     tree->setColumnWidth(FolderColumn, 240);
@@ -55,8 +54,7 @@ DownloadsListDialog::DownloadsListDialog(DownloadsList *list, QWidget *parent)
     connect(tree, &QTreeWidget::itemActivated, this, [this] { openSelected(false); });
     connect(cancelDownload, &QPushButton::clicked, this,
             [this] { this->list->cancel(selectedId()); });
-    connect(removeEntry, &QPushButton::clicked, this,
-            [this] { this->list->remove(selectedId()); });
+    connect(removeEntry, &QPushButton::clicked, this, [this] { this->list->remove(selectedId()); });
     connect(clearFinished, &QPushButton::clicked, list, &DownloadsList::clearFinished);
     connect(tree, &QTreeWidget::itemSelectionChanged, this, &DownloadsListDialog::updateButtons);
     connect(list, &DownloadsList::changed, this, &DownloadsListDialog::rebuild);

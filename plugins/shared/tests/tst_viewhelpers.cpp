@@ -138,7 +138,8 @@ private slots:
         damaged.write("{\"downloads\": [{\"id\"");
         damaged.close();
         QVERIFY(DownloadsList(path).entries().isEmpty());
-        const QStringList aside = QDir(dir.filePath("data")).entryList({"downloads.json.damaged-*"});
+        const QStringList aside =
+            QDir(dir.filePath("data")).entryList({"downloads.json.damaged-*"});
         QCOMPARE(aside.size(), 1);
         QFile kept(dir.filePath("data/" + aside.first()));
         QVERIFY(kept.open(QIODevice::ReadOnly));
