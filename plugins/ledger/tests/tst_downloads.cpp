@@ -322,6 +322,26 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return panel() == nullptr; }, 5000));
     }
 
+    void runningAtLogOut_goesOn_isListedAndReportedToTheHost()
+    {
+        freshWorkspace();
+        const auto saveDialog = answerSaveDialog("after-logout.xlsx");
+        download("/files/slow.xlsx");
+        QVERIFY(QTest::qWaitFor([&] { return panel() != nullptr; }, 15000));
+        // Log-out: the workspace module lets its views (and their downloads panel) go.
+        host.release();
+        QVERIFY(QTest::qWaitFor([&] { return view() == nullptr; }, 5000));
+        releaseSlow = true;
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                return host.messages.contains(
+                    {DownloadFinished, QStringLiteral("after-logout.xlsx")});
+            },
+            15000));
+        QCOMPARE(QFile(saveDir.filePath("after-logout.xlsx")).size(), sheet.size());
+        releaseSlow = false;
+    }
+
     // Last: the engine keeps retrying a broken transfer for a while, and the shared
     // panel would close under a later download when it gives up.
     void cutOffDownload_closesPanel_noCompleteFileLeft()
