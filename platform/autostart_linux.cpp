@@ -46,7 +46,12 @@ QString desktopEntry(const QString &program)
 
 bool isEnabled()
 {
-    return QFileInfo(entryPath()).isFile();
+    QFile file(entryPath());
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    // Desktops switch an entry off by these keys instead of removing it.
+    const QList<QByteArray> lines = file.read(64 * 1024).split('\n');
+    return !lines.contains("Hidden=true") && !lines.contains("X-GNOME-Autostart-enabled=false");
 }
 
 bool setEnabled(bool enabled, const QString &program, QString *error)

@@ -230,10 +230,19 @@ private slots:
         QFile file(entry);
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QString text = QString::fromUtf8(file.readAll());
+        file.close();
         QVERIFY(text.contains("\nExec=\"" + QCoreApplication::applicationFilePath() + "\"\n"));
         QVERIFY(text.startsWith("[Desktop Entry]\nType=Application\n"));
         QVERIFY(autostart->isChecked());
-        // Removed behind the client's back: the menu shows what the system has.
+        // Switched off or removed behind the client's back: the menu shows what the
+        // system has.
+        QVERIFY(file.open(QIODevice::Append));
+        file.write("Hidden=true\n");
+        file.close();
+        emit menu->aboutToShow();
+        QVERIFY(!autostart->isChecked());
+        autostart->trigger();
+        QVERIFY(autostart->isChecked());
         QVERIFY(QFile::remove(entry));
         emit menu->aboutToShow();
         QVERIFY(!autostart->isChecked());
