@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "autostart.h"
 #include "closedialog.h"
 #include "configfile.h"
 #include "jsstring.h"
@@ -15,6 +16,7 @@
 #include <QKeyEvent>
 #include <QLayout>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPluginLoader>
 #include <QSettings>
 #include <QVBoxLayout>
@@ -56,6 +58,7 @@ MainWindow::MainWindow(QWidget *parent)
         trayMenu->addAction(versionAction);
         trayMenu->addSeparator();
     }
+    addDownloadsAndAutostart();
     trayMenu->addAction(quitAction);
 
     const auto loaded = PluginManager::instance()->loadPlugins(this);
@@ -71,6 +74,29 @@ MainWindow::MainWindow(QWidget *parent)
 
     setMinimumHeight(height());
     setMinimumWidth(width());
+}
+
+void MainWindow::addDownloadsAndAutostart()
+{
+    auto *downloadsAction = new QAction(QStringLiteral("下载列表"), this);
+    connect(downloadsAction, &QAction::triggered, this,
+            [] { PluginManager::instance()->sendMessage(ShowDownloads, QString()); });
+    trayMenu->addAction(downloadsAction);
+    connect(trayIcon, &QSystemTrayIcon::messageClicked, this, [this] {
+        if (downloadBalloonShown)
+            PluginManager::instance()->sendMessage(ShowDownloads, QString());
+    });
+    connect(notifications, &NotificationPresenter::presented, this,
+            [this] { downloadBalloonShown = false; });
+
+    autostartAction = new QAction(QStringLiteral("开机自动启动"), this);
+    autostartAction->setCheckable(true);
+    connect(autostartAction, &QAction::triggered, this, &MainWindow::slt_EnableAutostart);
+    // The user may remove the entry outside the client: the system knows, not config.ini.
+    connect(trayMenu, &QMenu::aboutToShow, this,
+            [this] { autostartAction->setChecked(Autostart::isEnabled()); });
+    autostartAction->setChecked(Autostart::isEnabled());
+    trayMenu->addAction(autostartAction);
 }
 
 MainWindow::~MainWindow()
@@ -195,6 +221,27 @@ void MainWindow::slt_EnableMultiClient(bool enabled)
     settings.setValue(QStringLiteral("Sys/MultiClient"), QString::number(int(enabled)));
 }
 
+void MainWindow::slt_EnableAutostart(bool enabled)
+{
+    QString error;
+    if (!Autostart::setEnabled(enabled, QCoreApplication::applicationFilePath(), &error)) {
+        qWarning().noquote() << "autostart not changed:" << error;
+        QMessageBox::warning(this, QStringLiteral("开机自动启动"),
+                             QStringLiteral("无法设置开机自动启动：") + error, QMessageBox::Ok);
+    }
+    autostartAction->setChecked(Autostart::isEnabled());
+}
+
+void MainWindow::downloadFinished(const QString &fileName)
+{
+    qDebug().noquote() << "download finished:" << fileName;
+    if (isVisible() && currentPluginId() == QLatin1String(MERVO_PRODUCT_PLUGIN_ID))
+        return;
+    notifications->otherMessageShown();
+    trayIcon->showMessage(QStringLiteral("下载完成"), fileName, trayIcon->icon(), 10000);
+    downloadBalloonShown = true;
+}
+
 void MainWindow::keyReleaseEvent(QKeyEvent *event)
 {
     if (event->key() == Qt::Key_F12) {
@@ -242,6 +289,7 @@ void MainWindow::handleClose(QCloseEvent *event)
         if (trayAvailable) {
             hide();
             notifications->otherMessageShown();
+            downloadBalloonShown = false;
             trayIcon->showMessage(QStringLiteral("最小化"), QStringLiteral("托盘图标(右键退出)"),
                                   trayIcon->icon(), 1);
         } else {

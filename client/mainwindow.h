@@ -12,6 +12,7 @@ class NotificationPresenter;
 class PluginInterface;
 class QCloseEvent;
 class QDialog;
+class QAction;
 class QKeyEvent;
 class QMenu;
 
@@ -29,11 +30,14 @@ public:
     void reloadView();
     void setTrayToolTip(const QStringList &lines);
     QDialog *openDevTools();
+    // A balloon, when the window is hidden or the workspace gone; its click opens the list.
+    void downloadFinished(const QString &fileName);
 
 public slots:
     void slt_ActivatedTrayIcon(QSystemTrayIcon::ActivationReason reason);
     void slt_CloseEvent();
     void slt_EnableMultiClient(bool enabled);
+    void slt_EnableAutostart(bool enabled);
 
 protected:
     void keyReleaseEvent(QKeyEvent *event) override;
@@ -44,10 +48,13 @@ private:
     void onLoadStarted();
     void onLoadFinished(bool ok);
     QString currentPluginId() const;
+    void addDownloadsAndAutostart();
 
     Ui::MainWindow *ui;
     PluginInterface *currentPlugin = nullptr;
     QSystemTrayIcon *trayIcon = nullptr;
     QMenu *trayMenu = nullptr;
     NotificationPresenter *notifications = nullptr;
+    QAction *autostartAction = nullptr;
+    bool downloadBalloonShown = false;
 };

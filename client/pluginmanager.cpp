@@ -168,6 +168,10 @@ void PluginManager::handleMessage(MessageType type, QString message)
         if (window)
             window->setWindowTitle(message);
         break;
+    case DownloadFinished:
+        if (window)
+            window->downloadFinished(message);
+        break;
     default:
         break;
     }

@@ -12,4 +12,8 @@ enum MessageType : qint32 {
     ReloadView = 4,
     SetTrayToolTip = 5,
     SetWindowTitle = 6,
+    // The host and the modules ask for the downloads list; the workspace module shows it.
+    ShowDownloads = 7,
+    // A download finished writing; the message is the file name.
+    DownloadFinished = 8,
 };

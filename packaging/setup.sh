@@ -39,6 +39,7 @@ xdg_home() {
 }
 data_home=$(xdg_home "${XDG_DATA_HOME:-}" .local/share)
 cache_home=$(xdg_home "${XDG_CACHE_HOME:-}" .cache)
+config_home=$(xdg_home "${XDG_CONFIG_HOME:-}" .config)
 apps=$data_home/applications
 if [ -n "${USER_PWD:-}" ] && [ -f "$USER_PWD/MervoClient" ]; then
     target=$USER_PWD
@@ -79,7 +80,7 @@ uninstall() {
         echo "No installation of Mervo in $target." >&2
         exit 1
     fi
-    echo "Removes Mervo from $target with its menu entry, icons and web data."
+    echo "Removes Mervo from $target with its menu and autostart entries, icons and web data."
     echo "The remembered login stays."
     [ $silent = 1 ] || check_clients
     confirm "Continue?" || exit 1
@@ -92,7 +93,7 @@ uninstall() {
     done < <(listed "$target/$manifest")
     rm -f "$target/config.ini" "$target/config.ini.lock" "$target/$manifest"
     rmdir "$target" 2>/dev/null || echo "Kept $target: it holds files the installer did not put there."
-    rm -f "$apps/mervo-client.desktop"
+    rm -f "$apps/mervo-client.desktop" "$config_home/autostart/mervo-client.desktop"
     for dir in "$data_home"/icons/hicolor/*/apps; do
         [ -f "$dir/mervo-client.png" ] || continue
         rm -f "$dir/mervo-client.png"

@@ -119,11 +119,13 @@ private slots:
         QVERIFY(trayIcon && trayIcon->isVisible());
         QCOMPARE(trayIcon->toolTip(), QStringLiteral("Mervo客户端"));
         const QList<QAction *> actions = trayIcon->contextMenu()->actions();
-        QCOMPARE(actions.size(), 3);
+        QCOMPARE(actions.size(), 5);
         QCOMPARE(actions[0]->text(), QStringLiteral("允许多个实例"));
         QVERIFY(actions[0]->isCheckable() && !actions[0]->isChecked());
         QVERIFY(actions[1]->isSeparator());
-        QCOMPARE(actions[2]->text(), QStringLiteral("退出客户端"));
+        QCOMPARE(actions[2]->text(), QStringLiteral("下载列表"));
+        QCOMPARE(actions[3]->text(), QStringLiteral("开机自动启动"));
+        QCOMPARE(actions[4]->text(), QStringLiteral("退出客户端"));
 
         QWebEngineView *view = centralView(w);
         QVERIFY(view);
@@ -190,7 +192,7 @@ private slots:
         }
         MainWindow w;
         const QList<QAction *> actions = w.findChild<QSystemTrayIcon *>()->contextMenu()->actions();
-        QCOMPARE(actions.size(), 5);
+        QCOMPARE(actions.size(), 7);
         QVERIFY(actions[0]->isChecked());
         QCOMPARE(actions[2]->text(), QStringLiteral("版本号:1.2.3"));
         QVERIFY(!actions[2]->isEnabled());
@@ -200,6 +202,54 @@ private slots:
         QCOMPARE(config().value("Sys/MultiClient").toString(), QStringLiteral("0"));
         actions[0]->trigger();
         QCOMPARE(config().value("Sys/MultiClient").toString(), QStringLiteral("1"));
+    }
+
+    void downloadsAndAutostart_trayEntries_balloonClickOpensList_entryStateFromTheSystem()
+    {
+        MainWindow w;
+        QObject *product = pluginObject("ledger_pl.so");
+        product->setProperty("received", QStringList());
+        QMenu *menu = w.findChild<QSystemTrayIcon *>()->contextMenu();
+        const QList<QAction *> actions = menu->actions();
+        QAction *downloads = actions[actions.size() - 3];
+        QAction *autostart = actions[actions.size() - 2];
+
+        // The list belongs to the workspace module, also when the login view is shown.
+        downloads->trigger();
+        QVERIFY(product->property("received").toStringList().contains("7:"));
+        product->setProperty("received", QStringList());
+        w.hide();
+        PluginManager::instance()->sendMessage(DownloadFinished, "report.xlsx");
+        emit w.findChild<QSystemTrayIcon *>()->messageClicked();
+        QVERIFY(product->property("received").toStringList().contains("7:"));
+
+        const QString entry =
+            QString::fromLocal8Bit(qgetenv("XDG_CONFIG_HOME")) + "/autostart/mervo-client.desktop";
+        QVERIFY(autostart->isCheckable() && !autostart->isChecked());
+        autostart->trigger();
+        QFile file(entry);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(file.readAll());
+        file.close();
+        QVERIFY(text.contains("\nExec=\"" + QCoreApplication::applicationFilePath() + "\"\n"));
+        QVERIFY(text.startsWith("[Desktop Entry]\nType=Application\n"));
+        QVERIFY(autostart->isChecked());
+        // Switched off or removed behind the client's back: the menu shows what the
+        // system has.
+        QVERIFY(file.open(QIODevice::Append));
+        file.write("Hidden=true\n");
+        file.close();
+        emit menu->aboutToShow();
+        QVERIFY(!autostart->isChecked());
+        autostart->trigger();
+        QVERIFY(autostart->isChecked());
+        QVERIFY(QFile::remove(entry));
+        emit menu->aboutToShow();
+        QVERIFY(!autostart->isChecked());
+        autostart->trigger();
+        autostart->trigger();
+        QVERIFY(!QFile::exists(entry));
+        QVERIFY(!config().contains("Sys/Autostart"));
     }
 
     void settingsRules_booleanAndKeySpelling_data()

@@ -262,6 +262,9 @@ test('an upgrade in place keeps the user\'s keys and files, drops old program fi
 test('uninstalling, even after a cut-short swap, leaves nothing of the product but the login record', async () => {
   await waitFor('the clients to end', () => clientPids().length === 0);
   fs.writeFileSync(RECORD, '{"companyName": "Acme"}', { mode: 0o600 });
+  // As the tray's "开机自动启动" leaves it.
+  fs.mkdirSync(path.join(XDG_CONFIG_HOME, 'autostart'), { recursive: true });
+  fs.writeFileSync(path.join(XDG_CONFIG_HOME, 'autostart', 'mervo-client.desktop'), '[Desktop Entry]\n');
   fs.rmSync(path.join(PROGRAM, 'notes.txt'));
   // As if a swap had been cut short: the installation aside, a half-staged copy.
   fs.mkdirSync(path.join(DATA, '.Mervo.old.cut'));

@@ -1,3 +1,4 @@
+#include "autostart.h"
 #include "machineidentity.h"
 #include "programcontrol.h"
 
@@ -60,6 +61,25 @@ private slots:
         QCOMPARE(ProgramControl::runTool("echo hello world", 1000, 5000),
                  QStringLiteral("hello world\n"));
         QCOMPARE(ProgramControl::runTool("no-such-tool-xyz a", 1000, 1000), QString());
+    }
+
+    void autostartEntry_oddProgramPathQuotedAndEscaped_validForTheDesktop()
+    {
+        const QString entry =
+            Autostart::desktopEntry(QStringLiteral("/opt/My Apps/100% \"M\"/$x/MervoClient"));
+        QVERIFY(entry.contains(
+            QStringLiteral("\nExec=\"/opt/My Apps/100%% \\\\\"M\\\\\"/\\\\$x/MervoClient\"\n")));
+        QTemporaryDir dir;
+        QFile file(dir.filePath("mervo-client.desktop"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(entry.toUtf8());
+        file.close();
+        QProcess validate;
+        validate.setProcessChannelMode(QProcess::MergedChannels);
+        validate.start("desktop-file-validate", {file.fileName()});
+        QVERIFY(validate.waitForFinished(30000));
+        QCOMPARE(QString::fromUtf8(validate.readAll()), QString());
+        QCOMPARE(validate.exitCode(), 0);
     }
 
     void machineIdentity_givesPlainValues()

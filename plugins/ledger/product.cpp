@@ -2,6 +2,9 @@
 
 #include "aliimschemehandler.h"
 #include "bridgeaccess.h"
+#include "downloadslist.h"
+#include "downloadslistdialog.h"
+#include "downloadslistkey.h"
 #include "navigationrules.h"
 #include "outageretry.h"
 #include "productmainpage.h"
@@ -41,6 +44,8 @@ void Product::registerMessage()
 {
     if (pluginManager)
         pluginManager->registerMessage(OpenWorkspace, id());
+    if (pluginManager)
+        pluginManager->registerMessage(ShowDownloads, id());
 }
 
 void Product::unRegisterMessage()
@@ -52,6 +57,16 @@ void Product::init(const QObject *manager)
         manager ? static_cast<PluginManagerInterface *>(
                       const_cast<QObject *>(manager)->qt_metacast(PluginManagerInterface_iid))
                 : nullptr;
+    DownloadsListKey::setOpener([this] {
+        if (pluginManager)
+            pluginManager->sendMessage(ShowDownloads, QString());
+    });
+    // The list outlives the workspace: a download still running at log-out reports here.
+    connect(DownloadsList::instance(), &DownloadsList::completed, this,
+            [this](const QString &fileName) {
+                if (pluginManager)
+                    pluginManager->sendMessage(DownloadFinished, fileName);
+            });
 }
 
 void Product::castMessage(MessageType type, QString text)
@@ -60,6 +75,8 @@ void Product::castMessage(MessageType type, QString text)
     qDebug() << "re:" << text;
     if (type == OpenWorkspace)
         qDebug() << "load..." << text;
+    if (type == ShowDownloads)
+        DownloadsListDialog::showList(pluginManager ? pluginManager->getMainWindow() : nullptr);
 }
 
 QLayout *Product::centerLayout(QString url)

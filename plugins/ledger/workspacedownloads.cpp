@@ -3,6 +3,7 @@
 #include "bridgeaccess.h"
 #include "desktophandoff.h"
 #include "downloadrules.h"
+#include "downloadslist.h"
 #include "fileqdialog.h"
 #include "filesavewebbridge.h"
 #include "productwebengineview.h"
@@ -43,6 +44,7 @@ void WorkspaceDownloads::onDownloadRequested(QWebEngineDownloadItem *item)
     // the user already chose where it goes.
     if (acceptedDownloads.contains(item->id())) {
         watchDownload(item);
+        DownloadsList::instance()->track(item);
         item->accept();
         return;
     }
@@ -73,6 +75,7 @@ void WorkspaceDownloads::onDownloadRequested(QWebEngineDownloadItem *item)
     item->setDownloadDirectory(folder);
     item->setDownloadFileName(QFileInfo(chosen).fileName());
     acceptedDownloads.insert(item->id());
+    DownloadsList::instance()->track(item);
     item->accept();
 }
 

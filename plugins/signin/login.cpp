@@ -3,6 +3,7 @@
 #include "aliimschemehandler.h"
 #include "configfile.h"
 #include "deviceidentity.h"
+#include "downloadslistkey.h"
 #include "loginurl.h"
 #include "requestinterceptor.h"
 #include "servicepage.h"
@@ -49,6 +50,10 @@ void Login::init(const QObject *manager)
         manager ? static_cast<PluginManagerInterface *>(
                       const_cast<QObject *>(manager)->qt_metacast(PluginManagerInterface_iid))
                 : nullptr;
+    DownloadsListKey::setOpener([this] {
+        if (this->manager)
+            this->manager->sendMessage(ShowDownloads, QString());
+    });
 }
 
 void Login::castMessage(MessageType, QString)

@@ -12,7 +12,9 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QTreeWidget>
 
 #include <httplib.h>
 
@@ -72,6 +74,21 @@ private:
             edit->setText(name == "*" ? saveDir.filePath(edit->text()) : saveDir.filePath(name));
             QTest::keyClick(edit, Qt::Key_Return);
         });
+    }
+
+    // The downloads list window, once the host asked for it.
+    static QTreeWidget *downloadsList()
+    {
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (w->isVisible() && w->windowTitle() == QStringLiteral("下载列表"))
+                return w->findChild<QTreeWidget *>("downloads");
+        return nullptr;
+    }
+    static void clickListButton(QTreeWidget *list, const QString &text)
+    {
+        for (QPushButton *button : list->parentWidget()->findChildren<QPushButton *>())
+            if (button->text() == text)
+                button->click();
     }
 
     void download(const QString &path)
@@ -262,8 +279,33 @@ private slots:
         WebTest::eval(panelPage(), "$('.open-dir').click()");
         QVERIFY(QTest::qWaitFor([&] { return desktop.urls.size() == 2; }, 5000));
         QCOMPARE(desktop.urls.last(), QUrl::fromLocalFile(saveDir.path()));
+        QVERIFY(host.messages.contains({DownloadFinished, QStringLiteral("open-me.xlsx")}));
+
+        // The list shows it first and opens it while the file is the one written.
+        host.plugin()->castMessage(ShowDownloads, QString());
+        QTreeWidget *list = downloadsList();
+        QVERIFY(list);
+        QTreeWidgetItem *row = list->topLevelItem(0);
+        QCOMPARE(row->text(0), QStringLiteral("open-me.xlsx"));
+        QCOMPARE(row->text(3), QStringLiteral("已完成"));
+        list->setCurrentItem(row);
+        clickListButton(list, QStringLiteral("打开文件"));
+        QCOMPARE(desktop.urls.size(), 3);
+        QCOMPARE(desktop.urls.last(), QUrl::fromLocalFile(path));
 
         QVERIFY(QFile::remove(path));
+        bool listBoxShown = false;
+        const auto listBoxWatch = WebTest::onNextModal([&](QWidget *modal) {
+            auto *box = qobject_cast<QMessageBox *>(modal);
+            listBoxShown = box && box->text() == QStringLiteral("文件已移动或删除");
+            modal->close();
+        });
+        clickListButton(list, QStringLiteral("打开文件"));
+        QVERIFY(QTest::qWaitFor([&] { return listBoxShown; }, 5000));
+        QCOMPARE(list->topLevelItem(0)->text(3), QStringLiteral("文件已移动或删除"));
+        QCOMPARE(desktop.urls.size(), 3);
+        list->window()->close();
+        desktop.urls.removeLast();
         bool boxShown = false;
         const auto boxWatch = WebTest::onNextModal([&](QWidget *modal) {
             auto *box = qobject_cast<QMessageBox *>(modal);
@@ -278,6 +320,26 @@ private slots:
         QVERIFY(panel() != nullptr);
         WebTest::eval(panelPage(), "$('.filesave .close').click()");
         QVERIFY(QTest::qWaitFor([&] { return panel() == nullptr; }, 5000));
+    }
+
+    void runningAtLogOut_goesOn_isListedAndReportedToTheHost()
+    {
+        freshWorkspace();
+        const auto saveDialog = answerSaveDialog("after-logout.xlsx");
+        download("/files/slow.xlsx");
+        QVERIFY(QTest::qWaitFor([&] { return panel() != nullptr; }, 15000));
+        // Log-out: the workspace module lets its views (and their downloads panel) go.
+        host.release();
+        QVERIFY(QTest::qWaitFor([&] { return view() == nullptr; }, 5000));
+        releaseSlow = true;
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                return host.messages.contains(
+                    {DownloadFinished, QStringLiteral("after-logout.xlsx")});
+            },
+            15000));
+        QCOMPARE(QFile(saveDir.filePath("after-logout.xlsx")).size(), sheet.size());
+        releaseSlow = false;
     }
 
     // Last: the engine keeps retrying a broken transfer for a while, and the shared

@@ -197,7 +197,8 @@ private slots:
         QCOMPARE(p->name(), QStringLiteral("产品模块"));
         QVERIFY(p->getAction() == nullptr);
         QVERIFY(p->getWeb() == nullptr);
-        QCOMPARE(host.registrations, (QList<PluginHost::Message>{{OpenWorkspace, p->id()}}));
+        QCOMPARE(host.registrations,
+                 (QList<PluginHost::Message>{{OpenWorkspace, p->id()}, {ShowDownloads, p->id()}}));
         QTest::ignoreMessage(QtDebugMsg, "load... \"http://x/y\"");
         p->castMessage(OpenWorkspace, "http://x/y");
         QVERIFY(host.messages.isEmpty());

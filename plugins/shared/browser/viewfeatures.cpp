@@ -1,5 +1,6 @@
 #include "viewfeatures.h"
 
+#include "downloadslistkey.h"
 #include "findbar.h"
 #include "fullscreencontroller.h"
 #include "historykeys.h"
@@ -15,6 +16,7 @@ void attach(QWebEngineView *view)
     FindBar::attach(view);
     FullScreenController::attach(view);
     HistoryKeys::attach(view);
+    DownloadsListKey::attach(view);
 }
 
 } // namespace ViewFeatures

@@ -1,5 +1,8 @@
 // What every module view does alike: the outage back-off, the zoom steps and
-// setting, the Chinese context menu, find in page, full screen and the history keys.
+// setting, the Chinese context menu, find in page, full screen, the history keys and the
+// downloads list's file.
+#include "downloadslist.h"
+#include "downloadslistdialog.h"
 #include "findbar.h"
 #include "fullscreencontroller.h"
 #include "historykeys.h"
@@ -278,6 +281,102 @@ private slots:
         QTest::ignoreMessage(QtDebugMsg, "history: no service page forward");
         w.key(Qt::Key_Right, Qt::AltModifier);
         QCOMPARE(w.view->history()->currentItemIndex(), 2);
+    void downloadsListFile_parse_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<bool>("isList");
+        QTest::addColumn<QStringList>("states");
+        const QByteArray one = R"({"id":"a","path":"/d/a.xlsx","state":"completed"})";
+        QTest::newRow("not JSON") << QByteArray("{\"downloads\": [") << false << QStringList();
+        QTest::newRow("no list") << QByteArray("{\"downloads\": 5}") << false << QStringList();
+        QTest::newRow("empty") << QByteArray("{\"downloads\": []}") << true << QStringList();
+        // A transfer cannot outlive the run that started it.
+        QTest::newRow("running from an earlier run")
+            << QByteArray(R"({"downloads":[{"id":"r","path":"/d/r.bin","state":"running"}]})")
+            << true << QStringList{"失败：客户端退出时未完成"};
+        QTest::newRow("bad entries skipped, good ones kept")
+            << QByteArray(R"({"downloads":[{"id":"x","path":"rel/x","state":"completed"},)"
+                          R"({"id":"y","path":"/d/y","state":"paused"},{"path":"/d/z"},5,)"
+                          R"({"id":"c","path":"/d/c","state":"cancelled"},)"
+                          R"({"id":"f","path":"/d/f","state":"failed","reason":"Network"}]})")
+            << true << QStringList{"已取消", "失败：Network"};
+        QByteArray many = "{\"downloads\":[" + one;
+        for (int i = 1; i < 250; ++i)
+            many += "," + one;
+        QStringList moved;
+        for (int i = 0; i < DownloadsList::maxEntries; ++i)
+            moved << QStringLiteral("文件已移动或删除");
+        QTest::newRow("over 200 entries") << many + "]}" << true << moved;
+    }
+
+    void downloadsListFile_parse()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(bool, isList);
+        QFETCH(QStringList, states);
+        QVector<DownloadEntry> entries;
+        QCOMPARE(DownloadsList::parse(text, &entries), isList);
+        QStringList shown;
+        for (const DownloadEntry &entry : entries)
+            shown << DownloadsListDialog::stateText(entry);
+        QCOMPARE(shown, states);
+    }
+
+    void downloadsListFile_damagedKeptAside_changesWrittenOwnerOnly_fileMustBeTheWrittenOne()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("data/downloads.json");
+        QVERIFY(QDir().mkpath(dir.filePath("data")));
+        QFile damaged(path);
+        QVERIFY(damaged.open(QIODevice::WriteOnly));
+        damaged.write("{\"downloads\": [{\"id\"");
+        damaged.close();
+        QVERIFY(DownloadsList(path).entries().isEmpty());
+        const QStringList aside =
+            QDir(dir.filePath("data")).entryList({"downloads.json.damaged-*"});
+        QCOMPARE(aside.size(), 1);
+        QFile kept(dir.filePath("data/" + aside.first()));
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), QByteArray("{\"downloads\": [{\"id\""));
+        QVERIFY(!QFile::exists(path));
+
+        // Two completed downloads as a run leaves them; the file of the first is still
+        // there as written.
+        QFile report(dir.filePath("report.xlsx"));
+        QVERIFY(report.open(QIODevice::WriteOnly));
+        report.write("region,quarter");
+        report.close();
+        DownloadEntry written;
+        written.id = "w";
+        written.path = report.fileName();
+        written.state = DownloadEntry::Completed;
+        written.fileSize = 14;
+        written.fileModified = QFileInfo(report).lastModified();
+        DownloadEntry gone = written;
+        gone.id = "g";
+        gone.path = dir.filePath("gone.xlsx");
+        QFile list(path);
+        QVERIFY(list.open(QIODevice::WriteOnly));
+        list.write(DownloadsList::serialize({written, gone}));
+        list.close();
+
+        DownloadsList loaded(path);
+        QCOMPARE(loaded.entries().size(), 2);
+        QVERIFY(DownloadsList::fileUnchanged(loaded.entries().at(0)));
+        QVERIFY(!DownloadsList::fileUnchanged(loaded.entries().at(1)));
+        loaded.remove("g");
+        // Group and others get nothing.
+        QCOMPARE(QFile(path).permissions() & 0x0FFF,
+                 QFileDevice::ReadUser | QFileDevice::WriteUser);
+        QCOMPARE(DownloadsList(path).entries().size(), 1);
+
+        // Rewritten in place (same path) is no longer the downloaded file.
+        QVERIFY(report.open(QIODevice::Append));
+        report.write(",revenue");
+        report.close();
+        QVERIFY(!DownloadsList::fileUnchanged(DownloadsList(path).entries().at(0)));
+        DownloadsList(path).clearFinished();
+        QVERIFY(DownloadsList(path).entries().isEmpty());
     }
 };
 

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+// Starting the client with the user's desktop session: the XDG autostart entry on
+// Linux, the current user's Run key on Windows. The system holds the state.
+namespace Autostart {
+
+bool isEnabled();
+// Starts program at log-in (enabled) or no more; false with a reason when it fails.
+bool setEnabled(bool enabled, const QString &program, QString *error);
+
+// Linux: the entry's file and its text for program.
+QString entryPath();
+QString desktopEntry(const QString &program);
+
+} // namespace Autostart
