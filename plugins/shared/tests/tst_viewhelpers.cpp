@@ -281,6 +281,8 @@ private slots:
         QTest::ignoreMessage(QtDebugMsg, "history: no service page forward");
         w.key(Qt::Key_Right, Qt::AltModifier);
         QCOMPARE(w.view->history()->currentItemIndex(), 2);
+    }
+
     void downloadsListFile_parse_data()
     {
         QTest::addColumn<QByteArray>("text");
