@@ -2,7 +2,7 @@
 
 #include <QtGlobal>
 
-// Messages that modules send to the host. The numbers travel between separately
+// Messages between the modules and the host. The numbers travel between separately
 // built libraries and must never change.
 enum MessageType : qint32 {
     OpenWorkspace = 0,
@@ -12,4 +12,8 @@ enum MessageType : qint32 {
     ReloadView = 4,
     SetTrayToolTip = 5,
     SetWindowTitle = 6,
+    // Module to host: how many of its downloads are running (the number as text).
+    DownloadsRunning = 7,
+    // Host to every module, before it quits: cancel the running downloads.
+    CancelDownloads = 8,
 };
