@@ -7,6 +7,7 @@
 #include "productmainpage.h"
 #include "productwebbridge.h"
 #include "requestinterceptor.h"
+#include "runningdownloads.h"
 #include "trustpolicy.h"
 
 #include <QDebug>
@@ -52,6 +53,11 @@ void Product::init(const QObject *manager)
         manager ? static_cast<PluginManagerInterface *>(
                       const_cast<QObject *>(manager)->qt_metacast(PluginManagerInterface_iid))
                 : nullptr;
+    // The host asks before a quit would cancel what is still downloading.
+    connect(RunningDownloads::instance(), &RunningDownloads::countChanged, this, [this](int count) {
+        if (pluginManager)
+            pluginManager->sendMessage(DownloadsRunning, QString::number(count));
+    }, Qt::UniqueConnection);
 }
 
 void Product::castMessage(MessageType type, QString text)
@@ -60,6 +66,8 @@ void Product::castMessage(MessageType type, QString text)
     qDebug() << "re:" << text;
     if (type == OpenWorkspace)
         qDebug() << "load..." << text;
+    else if (type == CancelDownloads)
+        RunningDownloads::instance()->cancelAll();
 }
 
 QLayout *Product::centerLayout(QString url)

@@ -33,6 +33,12 @@ public:
 private:
     void watchDownload(QWebEngineDownloadItem *item);
     void onDownloadFinished(QWebEngineDownloadItem *item);
+    void onDownloadInterrupted(QWebEngineDownloadItem *item);
+    bool refuseWithoutRoom(QWebEngineDownloadItem *item, qint64 remaining);
+    static void discardPartial(QWebEngineDownloadItem *item);
+    // "下载失败" with the reason; "重试" when resumable is given.
+    void reportFailure(const QString &fileName, const QString &reason,
+                       QWebEngineDownloadItem *resumable);
     void onPanelKeyRelease(QKeyEvent *event);
 
     ProductWebEngineView *mainView;
