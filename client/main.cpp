@@ -61,6 +61,7 @@ int main(int argc, char *argv[])
     QApplication::setQuitOnLastWindowClosed(false);
     QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
 
+    keepDamagedConfigAside();
     auto settings = std::make_unique<QSettings>(configFileName(), QSettings::IniFormat);
     const bool multiClient = settings->value(QStringLiteral("Sys/MultiClient"), false).toBool();
 

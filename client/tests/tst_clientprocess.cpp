@@ -242,9 +242,16 @@ private slots:
         QDir(dataDir).removeRecursively();
     }
 
+    // A damaged config.ini is copied aside before the client writes anything.
     void closeWithLoginShown_quitsAtOnce()
     {
         newFolder(FIXTURE_LOGIN, "signin_pl.so");
+        const QByteArray damaged("[Sys]\nLoginUrl=http://127.0.0.1:1/login\ngarbage\x01\xff\n");
+        {
+            QFile config(folder->filePath("config.ini"));
+            QVERIFY(config.open(QIODevice::WriteOnly));
+            config.write(damaged);
+        }
         QProcess *client = start();
         const unsigned long window = mainWindow(client);
         QVERIFY(window);
@@ -253,6 +260,7 @@ private slots:
         QCOMPARE(client->exitStatus(), QProcess::NormalExit);
         QCOMPARE(client->exitCode(), 0);
         QVERIFY(!folder->readFile("config.ini").contains("CloseAction"));
+        QCOMPARE(folder->readFile("config.ini.damaged"), damaged);
     }
 
     void closeDialog_quitAndRemember_storesClose_nextCloseQuitsWithoutAsking()

@@ -41,6 +41,7 @@ public slots:
 
 private:
     QWebEngineView *getLoginWidget();
+    static void logSetupIncomplete(const QString &loginUrl);
     QWebEnginePage *newLoginPage(const std::shared_ptr<const TrustPolicy> &policy,
                                  const QString &loginUrl);
 
