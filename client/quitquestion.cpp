@@ -5,7 +5,7 @@
 
 bool QuitQuestion::askToCancelDownloads(QWidget *parent)
 {
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Mervo客户端"),
+    QMessageBox box(QMessageBox::Question, QStringLiteral("退出提示"),
                     QStringLiteral("有下载尚未完成，退出将取消下载。"), QMessageBox::NoButton,
                     parent);
     box.setObjectName(QStringLiteral("QuitQuestion"));

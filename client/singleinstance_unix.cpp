@@ -36,8 +36,8 @@ bool SingleInstance::listen()
     lock.setStaleLockTime(0);
     const bool locked = lock.tryLock(30000);
     if (!locked)
-        qWarning() << "single instance: lock not taken within 30 s:" << lockPath
-                   << "error" << lock.error();
+        qWarning() << "single instance: lock not taken within 30 s:" << lockPath << "error"
+                   << lock.error();
 
     // No socket options: with them Qt binds elsewhere and renames the socket over
     // an existing one, which would silently take the name from a live instance.
@@ -52,11 +52,13 @@ bool SingleInstance::listen()
     // Without the lock another start may be between these steps: leave its name alone.
     if (!locked) {
         m_error = QStringLiteral("the single-instance lock is held by a start that does not "
-                                 "finish: ") + lockPath;
+                                 "finish: ") +
+                  lockPath;
         return false;
     }
     QLocalServer::removeServer(name);
     return server.listen(name);
 }
 
-void SingleInstance::releaseGuard() {}
+void SingleInstance::releaseGuard()
+{}

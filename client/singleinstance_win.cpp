@@ -102,8 +102,8 @@ bool SingleInstance::listen()
     const DWORD waited = mutex ? WaitForSingleObject(mutex, 30000) : WAIT_FAILED;
     const bool locked = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
     if (!locked)
-        qWarning() << "single instance: lock not taken within 30 s:" << name
-                   << "error" << GetLastError();
+        qWarning() << "single instance: lock not taken within 30 s:" << name << "error"
+                   << GetLastError();
 
     bool listening = false;
     if (answers(2000)) {
@@ -116,8 +116,8 @@ bool SingleInstance::listen()
         HANDLE pipeHandle = nullptr;
         HANDLE clientHandle = nullptr;
         if (!createGuard(pipe, &pipeHandle, &clientHandle)) {
-            m_error = QStringLiteral("the pipe name is held elsewhere (error %1)")
-                          .arg(GetLastError());
+            m_error =
+                QStringLiteral("the pipe name is held elsewhere (error %1)").arg(GetLastError());
         } else {
             guardPipe = pipeHandle;
             guardClient = clientHandle;

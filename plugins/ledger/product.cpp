@@ -54,10 +54,11 @@ void Product::init(const QObject *manager)
                       const_cast<QObject *>(manager)->qt_metacast(PluginManagerInterface_iid))
                 : nullptr;
     // The host asks before a quit would cancel what is still downloading.
+    disconnect(RunningDownloads::instance(), nullptr, this, nullptr);
     connect(RunningDownloads::instance(), &RunningDownloads::countChanged, this, [this](int count) {
         if (pluginManager)
             pluginManager->sendMessage(DownloadsRunning, QString::number(count));
-    }, Qt::UniqueConnection);
+    });
 }
 
 void Product::castMessage(MessageType type, QString text)

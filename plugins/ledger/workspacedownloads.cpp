@@ -48,6 +48,10 @@ void WorkspaceDownloads::onDownloadRequested(QWebEngineDownloadItem *item)
     // The engine resumes an interrupted download by asking again for the same item;
     // the user already chose where it goes.
     if (acceptedDownloads.contains(item->id())) {
+        // Resumed into the chosen file, never the engine's default folder.
+        const QFileInfo chosen(acceptedDownloads.value(item->id()));
+        item->setDownloadDirectory(chosen.absolutePath());
+        item->setDownloadFileName(chosen.fileName());
         watchDownload(item);
         item->accept();
         return;
@@ -86,7 +90,7 @@ void WorkspaceDownloads::onDownloadRequested(QWebEngineDownloadItem *item)
     completeShown = false;
     item->setDownloadDirectory(folder);
     item->setDownloadFileName(QFileInfo(chosen).fileName());
-    acceptedDownloads.insert(item->id());
+    acceptedDownloads.insert(item->id(), chosen);
     item->accept();
 }
 
@@ -160,16 +164,24 @@ void WorkspaceDownloads::discardPartial(QWebEngineDownloadItem *item)
     const QString target = QDir(item->downloadDirectory()).filePath(item->downloadFileName());
     item->cancel();
     // The engine keeps an interrupted transfer's bytes beside the target for a resume, and
-    // a cancel does not remove them: given up, they go here.
-    const QString partial = target + QStringLiteral(".download");
-    if (QFile::exists(partial) && !QFile::remove(partial))
-        qWarning() << "download: partial file not removed:" << partial;
+    // a cancel does not remove them: given up, they go here. A retry that could not
+    // continue them starts a fresh one, numbered like "name.ext (1).download".
+    const QFileInfo info(target);
+    QStringList partials{info.fileName() + QStringLiteral(".download")};
+    partials += info.dir().entryList({info.fileName() + QStringLiteral(" (*).download")},
+                                     QDir::Files | QDir::Hidden);
+    for (const QString &name : qAsConst(partials)) {
+        const QString partial = info.dir().filePath(name);
+        if (QFile::exists(partial) && !QFile::remove(partial))
+            qWarning() << "download: partial file not removed:" << partial;
+    }
 }
 
 void WorkspaceDownloads::onDownloadInterrupted(QWebEngineDownloadItem *item)
 {
     const QString reason = DownloadFailure::reasonText(item->interruptReason());
-    qWarning() << "download failed:" << QDir(item->downloadDirectory()).filePath(item->downloadFileName())
+    qWarning() << "download failed:"
+               << QDir(item->downloadDirectory()).filePath(item->downloadFileName())
                << item->interruptReasonString() << reason;
     // The engine can resume only a transfer it has not given up (not "finished").
     if (!item->isFinished()) {
@@ -197,7 +209,8 @@ void WorkspaceDownloads::reportFailure(const QString &fileName, const QString &r
         QPointer<QWebEngineDownloadItem> item(resumable);
         auto retrying = std::make_shared<bool>(false);
         connect(box, &QMessageBox::buttonClicked, box, [item, retry, retrying](QAbstractButton *b) {
-            if (b == retry && item && item->state() == QWebEngineDownloadItem::DownloadInterrupted) {
+            if (b == retry && item &&
+                item->state() == QWebEngineDownloadItem::DownloadInterrupted) {
                 *retrying = true;
                 qDebug() << "download retried:" << item->downloadFileName();
                 item->resume();

@@ -2,7 +2,7 @@
 
 #include <QObject>
 #include <QPointer>
-#include <QSet>
+#include <QHash>
 #include <QString>
 
 class FileQdialog;
@@ -50,5 +50,5 @@ private:
     QPointer<FileQdialog> downloadWindow;
     int downloadPercent = 0;
     bool completeShown = false;
-    QSet<quint32> acceptedDownloads;
+    QHash<quint32, QString> acceptedDownloads; // id -> the file the user chose
 };
