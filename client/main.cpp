@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QDebug>
 #include <QDir>
+#include <QMessageBox>
 #include <QProcess>
 #include <QScreen>
 #include <QSettings>
@@ -61,11 +62,16 @@ int main(int argc, char *argv[])
     QApplication::setQuitOnLastWindowClosed(false);
     QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
 
+    keepDamagedConfigAside();
     auto settings = std::make_unique<QSettings>(configFileName(), QSettings::IniFormat);
     const bool multiClient = settings->value(QStringLiteral("Sys/MultiClient"), false).toBool();
 
     auto instance = std::make_unique<SingleInstance>(QStringLiteral("mervo_client"));
-    if (!multiClient) {
+    // Without a private place for the name the guard could only lock the user out.
+    const bool guarded = !multiClient && !instance->serverName().isEmpty();
+    if (!multiClient && !guarded)
+        qWarning() << "single instance: no private runtime folder, running unguarded";
+    if (guarded) {
         if (instance->isRunning())
             return 0;
         if (!instance->listen()) {
@@ -73,6 +79,9 @@ int main(int argc, char *argv[])
             if (instance->lostToRunningInstance())
                 return 0;
             qDebug() << instance->errorString();
+            QMessageBox::critical(nullptr, QStringLiteral("Mervo客户端"),
+                                  QStringLiteral("客户端无法启动：另一个客户端正在启动或没有响应。"
+                                                 "请稍后再试，或结束已运行的客户端后重新启动。"));
             return 1;
         }
     }
@@ -85,7 +94,7 @@ int main(int argc, char *argv[])
     auto window = std::make_unique<MainWindow>();
     showFullWindow(window.get());
 
-    if (!multiClient) {
+    if (guarded) {
         MainWindow *shown = window.get();
         QObject::connect(instance.get(), &SingleInstance::newInstanceCreated, instance.get(),
                          [shown] {

@@ -8,6 +8,7 @@
 #include "notificationpresenter.h"
 #include "plugininterface.h"
 #include "pluginmanager.h"
+#include "quitquestion.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -212,7 +213,19 @@ void MainWindow::slt_ActivatedTrayIcon(QSystemTrayIcon::ActivationReason reason)
 
 void MainWindow::slt_CloseEvent()
 {
-    QCoreApplication::exit(0);
+    if (confirmQuit())
+        QCoreApplication::exit(0);
+}
+
+bool MainWindow::confirmQuit()
+{
+    PluginManager *manager = PluginManager::instance();
+    if (manager->runningDownloads() == 0)
+        return true;
+    if (!QuitQuestion::askToCancelDownloads(this))
+        return false;
+    manager->cancelDownloads();
+    return true;
 }
 
 void MainWindow::slt_EnableMultiClient(bool enabled)
@@ -261,7 +274,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
 void MainWindow::handleClose(QCloseEvent *event)
 {
     if (currentPluginId() != QLatin1String(MERVO_PRODUCT_PLUGIN_ID)) {
-        QCoreApplication::exit(0);
+        quitFromClose(event);
         return;
     }
     // Without a system tray a hidden window could not be reached again, so keep
@@ -298,5 +311,13 @@ void MainWindow::handleClose(QCloseEvent *event)
         }
         return;
     }
-    QCoreApplication::exit(0);
+    quitFromClose(event);
+}
+
+void MainWindow::quitFromClose(QCloseEvent *event)
+{
+    if (confirmQuit())
+        QCoreApplication::exit(0);
+    else
+        event->ignore(); // the window stays as it was
 }

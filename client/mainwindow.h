@@ -45,6 +45,9 @@ protected:
 
 private:
     void handleClose(QCloseEvent *event);
+    // Whether quitting may go on; asks first when downloads are running.
+    bool confirmQuit();
+    void quitFromClose(QCloseEvent *event);
     void onLoadStarted();
     void onLoadFinished(bool ok);
     QString currentPluginId() const;

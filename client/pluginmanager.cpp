@@ -172,8 +172,20 @@ void PluginManager::handleMessage(MessageType type, QString message)
         if (window)
             window->downloadFinished(message);
         break;
+    case DownloadsRunning:
+        downloadsRunning = qMax(0, message.toInt());
+        break;
     default:
         break;
+    }
+}
+
+void PluginManager::cancelDownloads()
+{
+    qDebug() << "cancel downloads:" << downloadsRunning;
+    for (QPluginLoader *loader : qAsConst(plugins)) {
+        if (PluginInterface *plugin = pluginOf(loader))
+            plugin->castMessage(CancelDownloads, QString());
     }
 }
 

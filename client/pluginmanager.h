@@ -31,6 +31,10 @@ public:
     void releasePlugins();
     void handleMessage(MessageType type, QString message);
 
+    // Downloads the modules reported running, and the request to cancel them all.
+    int runningDownloads() const { return downloadsRunning; }
+    void cancelDownloads();
+
     void sendMessage(MessageType type, QString message) override;
     void registerMessage(MessageType type, QString pluginId) override;
     void unRegisterMessage(MessageType type, QString pluginId) override;
@@ -45,4 +49,5 @@ private:
     QHash<QString, QPluginLoader *> plugins;
     QHash<MessageType, QStringList *> messages;
     MainWindow *window = nullptr;
+    int downloadsRunning = 0;
 };

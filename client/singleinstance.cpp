@@ -2,25 +2,35 @@
 
 #include <QLocalSocket>
 
-// The operating-system parts, isRunning() and listen(), live in singleinstance_<os>.cpp.
+// The operating-system parts (serverName, isRunning, listen, releaseGuard) live in
+// singleinstance_<os>.cpp.
 
 SingleInstance::SingleInstance(const QString &key, QObject *parent)
     : QObject(parent)
     , key(key)
+    , name(serverName(key))
 {
     connect(&server, &QLocalServer::newConnection, this, &SingleInstance::onNewConnection);
 }
 
+SingleInstance::~SingleInstance()
+{
+    server.close();
+    releaseGuard();
+}
+
 bool SingleInstance::answers(int timeoutMs) const
 {
+    if (name.isEmpty())
+        return false;
     QLocalSocket socket;
-    socket.connectToServer(key, QIODevice::ReadWrite);
+    socket.connectToServer(name, QIODevice::ReadWrite);
     return socket.waitForConnected(timeoutMs);
 }
 
 QString SingleInstance::errorString() const
 {
-    return server.errorString();
+    return m_error.isEmpty() ? server.errorString() : m_error;
 }
 
 void SingleInstance::onNewConnection()

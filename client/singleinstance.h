@@ -4,17 +4,24 @@
 #include <QObject>
 #include <QString>
 
-// Keeps one client per user session: the first start listens on a local server
-// name; later starts connect to it (the connection itself is the whole message)
-// and the first instance brings its window back.
+// Keeps one client per user and desktop session: the first start listens on a local
+// server name private to that user and session; later starts connect to it (the
+// connection itself is the whole message) and the first instance brings its window back.
 class SingleInstance final : public QObject
 {
     Q_OBJECT
 
 public:
     explicit SingleInstance(const QString &key, QObject *parent = nullptr);
+    ~SingleInstance() override;
 
-    // Whether another instance accepts connections on the key (waits up to 30 s). On
+    // The name the key becomes for this user and session: a socket in the user's
+    // runtime folder (Linux), a pipe name carrying session and user (Windows). Empty
+    // when the user has no private place for it.
+    static QString serverName(const QString &key);
+    QString serverName() const { return name; }
+
+    // Whether another instance accepts connections on the name (waits up to 30 s). On
     // Windows it first lets that instance take the foreground.
     bool isRunning();
 
@@ -38,8 +45,15 @@ public slots:
 
 private:
     bool answers(int timeoutMs) const;
+    void releaseGuard();
 
     QLocalServer server;
     QString key;
+    QString name;
+    QString m_error;
     bool m_lostToRunning = false;
+    // Windows: the first pipe instance, created "first instance only", and our own
+    // connection to it that keeps it from answering anyone else.
+    void *guardPipe = nullptr;
+    void *guardClient = nullptr;
 };

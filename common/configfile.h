@@ -1,8 +1,12 @@
 #pragma once
 
+#include <QDateTime>
+#include <QDebug>
+#include <QFile>
 #include <QSettings>
 #include <QString>
 #include <QStringList>
+#include <QTextCodec>
 
 // The shared settings file, opened by its bare name: every deliverable runs with
 // the program folder as its current directory.
@@ -20,4 +24,55 @@ inline QString configText(const QSettings &settings, const QString &key)
     if (value.userType() == QMetaType::QStringList)
         return value.toStringList().join(QLatin1Char(','));
     return value.toString();
+}
+
+// Whether settings text holds what QSettings cannot read, or would drop when it writes the
+// file again: lines that are no section, key, comment or blank, bytes that are no UTF-8,
+// control characters.
+inline bool configLooksDamaged(const QByteArray &content)
+{
+    QTextCodec::ConverterState state;
+    QTextCodec::codecForName("UTF-8")->toUnicode(content.constData(), content.size(), &state);
+    if (state.invalidChars > 0)
+        return true;
+    const QList<QByteArray> lines = content.split('\n');
+    for (const QByteArray &raw : lines) {
+        for (const char c : raw)
+            if (uchar(c) < 0x20 && c != '\t' && c != '\r')
+                return true;
+        const QByteArray line = raw.trimmed();
+        if (line.isEmpty() || line.startsWith(';') || line.startsWith('#'))
+            continue;
+        if (line.startsWith('[') ? !line.endsWith(']') : !line.contains('='))
+            return true;
+    }
+    return false;
+}
+
+// A damaged settings file is copied aside ("config.ini.damaged", or with a time stamp when
+// that exists) before anything writes to it, so what a repair needs is never lost. Returns
+// the copy's path, or empty when the file is sound or absent.
+inline QString keepDamagedConfigAside(const QString &path = configFileName())
+{
+    QFile file(path);
+    if (!file.exists())
+        return QString();
+    if (!file.open(QIODevice::ReadOnly)) {
+        qWarning() << "config.ini: not readable:" << path << file.errorString();
+        return QString();
+    }
+    const QByteArray content = file.readAll();
+    file.close();
+    QSettings settings(path, QSettings::IniFormat);
+    if (settings.status() == QSettings::NoError && !configLooksDamaged(content))
+        return QString();
+    QString copy = path + QStringLiteral(".damaged");
+    if (QFile::exists(copy))
+        copy += QDateTime::currentDateTime().toString(QStringLiteral("-yyyyMMdd-hhmmss"));
+    if (!QFile::copy(path, copy)) {
+        qWarning() << "config.ini: damaged, and no copy could be kept:" << copy;
+        return QString();
+    }
+    qWarning() << "config.ini: damaged, a copy is kept as" << copy;
+    return copy;
 }

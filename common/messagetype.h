@@ -2,7 +2,7 @@
 
 #include <QtGlobal>
 
-// Messages that modules send to the host. The numbers travel between separately
+// Messages between the modules and the host. The numbers travel between separately
 // built libraries and must never change.
 enum MessageType : qint32 {
     OpenWorkspace = 0,
@@ -16,4 +16,8 @@ enum MessageType : qint32 {
     ShowDownloads = 7,
     // A download finished writing; the message is the file name.
     DownloadFinished = 8,
+    // Module to host: how many of its downloads are running (the number as text).
+    DownloadsRunning = 9,
+    // Host to every module, before it quits: cancel the running downloads.
+    CancelDownloads = 10,
 };

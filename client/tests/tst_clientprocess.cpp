@@ -138,12 +138,43 @@ private slots:
         QVERIFY(mainWindow(a));
         a->kill(); // SIGKILL: no clean-up, as in a crash
         QVERIFY(a->waitForFinished(5000));
-        QVERIFY(QFile::exists(QDir(QDir::tempPath()).filePath("mervo_client")));
+        QVERIFY(QFile::exists(qEnvironmentVariable("XDG_RUNTIME_DIR") + "/mervo_client"));
 
         QProcess *b = start();
         QVERIFY(mainWindow(b));
         QCOMPARE(b->state(), QProcess::Running);
         QCOMPARE(updaterRuns(), 2);
+    }
+
+    // Another user is another runtime folder; without XDG_RUNTIME_DIR the client makes
+    // one of its own, owner-only, under the temporary folder.
+    void otherUsersInstance_doesNotBlockOrAnswerAStart()
+    {
+        newFolder();
+        const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+        QProcess *first = start();
+        QVERIFY(mainWindow(first));
+        QVERIFY(QFile::exists(runtime + "/mervo_client"));
+
+        qunsetenv("XDG_RUNTIME_DIR");
+        QProcess *other = start();
+        QProcess *otherAgain = nullptr;
+        const bool otherShown = mainWindow(other) != 0;
+        if (otherShown) {
+            otherAgain = start();
+            otherAgain->waitForFinished(30000);
+        }
+        qputenv("XDG_RUNTIME_DIR", runtime.toLocal8Bit());
+        QVERIFY(otherShown);
+        QCOMPARE(other->state(), QProcess::Running);
+        QCOMPARE(otherAgain->exitCode(), 0);
+        QCOMPARE(updaterRuns(), 2);
+        const QStringList made = QDir(QDir::tempPath()).entryList({"runtime-*"}, QDir::Dirs);
+        QCOMPARE(made.size(), 1);
+        const QFileInfo own(QDir(QDir::tempPath()).filePath(made.first()));
+        QVERIFY(QFile::exists(own.filePath() + "/mervo_client"));
+        // Nothing for group or others.
+        QCOMPARE(int(own.permissions() & 0x77), 0);
     }
 
     void simultaneousStarts_leaveExactlyOneInstance()
@@ -211,9 +242,16 @@ private slots:
         QDir(dataDir).removeRecursively();
     }
 
+    // A damaged config.ini is copied aside before the client writes anything.
     void closeWithLoginShown_quitsAtOnce()
     {
         newFolder(FIXTURE_LOGIN, "signin_pl.so");
+        const QByteArray damaged("[Sys]\nLoginUrl=http://127.0.0.1:1/login\ngarbage\x01\xff\n");
+        {
+            QFile config(folder->filePath("config.ini"));
+            QVERIFY(config.open(QIODevice::WriteOnly));
+            config.write(damaged);
+        }
         QProcess *client = start();
         const unsigned long window = mainWindow(client);
         QVERIFY(window);
@@ -222,6 +260,7 @@ private slots:
         QCOMPARE(client->exitStatus(), QProcess::NormalExit);
         QCOMPARE(client->exitCode(), 0);
         QVERIFY(!folder->readFile("config.ini").contains("CloseAction"));
+        QCOMPARE(folder->readFile("config.ini.damaged"), damaged);
     }
 
     void closeDialog_quitAndRemember_storesClose_nextCloseQuitsWithoutAsking()

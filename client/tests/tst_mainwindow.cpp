@@ -14,6 +14,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPluginLoader>
 #include <QProcess>
 #include <QPushButton>
@@ -437,7 +438,7 @@ private slots:
         QVERIFY(!w.isVisible());
     }
 
-    // Last: a quit would end every later event loop of this process.
+    // A quit would end every later event loop of this process: only the last test quits.
     void storedActionInCapitals_isLowerCased()
     {
         config().setValue("Sys/CloseAction", "MIN");
@@ -452,6 +453,53 @@ private slots:
         QVERIFY2(ended != -1, "an earlier test ended the application");
         QCOMPARE(ended, 1); // "MIN" means min: hidden, not quit
         QVERIFY(!w.isVisible() || w.isMinimized());
+    }
+
+    // Last: it quits.
+    void quitWithDownloadsRunning_asks_cancelKeepsAll_quitCancelsThem()
+    {
+        config().setValue("Sys/CloseAction", "close");
+        MainWindow w;
+        w.showMaximized();
+        showWorkspace(w);
+        QObject *product = pluginObject("ledger_pl.so");
+        product->setProperty("received", QStringList());
+        PluginManager::instance()->sendMessage(DownloadsRunning, "1");
+
+        auto answer = [](const QString &button, QString *text) {
+            return WebTest::onNextModal([button, text](QWidget *modal) {
+                auto *box = qobject_cast<QMessageBox *>(modal);
+                QVERIFY(box);
+                *text = box->text();
+                for (QAbstractButton *b : box->buttons())
+                    if (b->text() == button)
+                        b->click();
+            });
+        };
+        const QString question = QStringLiteral("有下载尚未完成，退出将取消下载。");
+        QString asked;
+        {
+            const auto watch = answer("取消", &asked);
+            w.slt_CloseEvent(); // "退出客户端"
+        }
+        QCOMPARE(asked, question);
+        asked.clear();
+        {
+            const auto watch = answer("取消", &asked);
+            w.close();
+        }
+        QCOMPARE(asked, question);
+        QVERIFY(w.isVisible());
+        QVERIFY(!product->property("received").toStringList().contains("8:"));
+
+        asked.clear();
+        const auto watch = answer("退出", &asked);
+        QEventLoop loop;
+        QTimer::singleShot(0, &w, [&w] { w.close(); });
+        QTimer::singleShot(10000, &loop, [&loop] { loop.exit(1); });
+        QCOMPARE(loop.exec(), 0);
+        QCOMPARE(asked, question);
+        QVERIFY(product->property("received").toStringList().contains("8:"));
     }
 };
 

@@ -10,6 +10,7 @@
 #include "productmainpage.h"
 #include "productwebbridge.h"
 #include "requestinterceptor.h"
+#include "runningdownloads.h"
 #include "trustpolicy.h"
 
 #include <QDebug>
@@ -67,6 +68,12 @@ void Product::init(const QObject *manager)
                 if (pluginManager)
                     pluginManager->sendMessage(DownloadFinished, fileName);
             });
+    // The host asks before a quit would cancel what is still downloading.
+    disconnect(RunningDownloads::instance(), nullptr, this, nullptr);
+    connect(RunningDownloads::instance(), &RunningDownloads::countChanged, this, [this](int count) {
+        if (pluginManager)
+            pluginManager->sendMessage(DownloadsRunning, QString::number(count));
+    });
 }
 
 void Product::castMessage(MessageType type, QString text)
@@ -77,6 +84,8 @@ void Product::castMessage(MessageType type, QString text)
         qDebug() << "load..." << text;
     if (type == ShowDownloads)
         DownloadsListDialog::showList(pluginManager ? pluginManager->getMainWindow() : nullptr);
+    else if (type == CancelDownloads)
+        RunningDownloads::instance()->cancelAll();
 }
 
 QLayout *Product::centerLayout(QString url)

@@ -2,28 +2,34 @@
 
 #include "bridgeaccess.h"
 #include "desktophandoff.h"
+#include "downloadfailure.h"
 #include "downloadrules.h"
 #include "downloadslist.h"
 #include "fileqdialog.h"
 #include "filesavewebbridge.h"
 #include "productwebengineview.h"
+#include "runningdownloads.h"
 #include "savefiledialog.h"
 #include "secondarywindows.h"
 #include "viewcontextmenu.h"
 
 #include <QDebug>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QMetaEnum>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QVBoxLayout>
 #include <QWebChannel>
 #include <QWebEngineDownloadItem>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
+
+#include <memory>
 
 WorkspaceDownloads::WorkspaceDownloads(ProductWebEngineView *mainView, QProgressBar *bar,
                                        SecondaryWindows *windows)
@@ -43,6 +49,10 @@ void WorkspaceDownloads::onDownloadRequested(QWebEngineDownloadItem *item)
     // The engine resumes an interrupted download by asking again for the same item;
     // the user already chose where it goes.
     if (acceptedDownloads.contains(item->id())) {
+        // Resumed into the chosen file, never the engine's default folder.
+        const QFileInfo chosen(acceptedDownloads.value(item->id()));
+        item->setDownloadDirectory(chosen.absolutePath());
+        item->setDownloadFileName(chosen.fileName());
         watchDownload(item);
         DownloadsList::instance()->track(item);
         item->accept();
@@ -68,13 +78,21 @@ void WorkspaceDownloads::onDownloadRequested(QWebEngineDownloadItem *item)
         return;
     }
 
+    // Refused before anything is written: a folder that takes no file, or too little room.
+    const QString refusal = DownloadFailure::checkTarget(folder, 0);
+    if (!refusal.isEmpty()) {
+        qWarning() << "download refused:" << chosen << refusal << item->totalBytes();
+        reportFailure(QFileInfo(chosen).fileName(), refusal, nullptr);
+        return;
+    }
+
     watchDownload(item);
     downloadDir = folder;
     downloadFile = chosen;
     completeShown = false;
     item->setDownloadDirectory(folder);
     item->setDownloadFileName(QFileInfo(chosen).fileName());
-    acceptedDownloads.insert(item->id());
+    acceptedDownloads.insert(item->id(), chosen);
     DownloadsList::instance()->track(item);
     item->accept();
 }
@@ -90,17 +108,26 @@ void WorkspaceDownloads::watchDownload(QWebEngineDownloadItem *item)
             progressBar->setValue(0);
         onDownloadFinished(item);
     });
+    RunningDownloads::instance()->track(item);
     connect(item, &QWebEngineDownloadItem::stateChanged, this,
-            [this](QWebEngineDownloadItem::DownloadState state) {
+            [this, item](QWebEngineDownloadItem::DownloadState state) {
                 if (state == QWebEngineDownloadItem::DownloadCancelled ||
                     state == QWebEngineDownloadItem::DownloadInterrupted)
                     closeDownloadPanel();
+                if (state == QWebEngineDownloadItem::DownloadInterrupted)
+                    onDownloadInterrupted(item);
             });
     // A report that trails an interruption must not bring the closed panel back.
     connect(item, &QWebEngineDownloadItem::downloadProgress, this,
             [this, item](qint64 received, qint64 total) {
-                if (item->state() == QWebEngineDownloadItem::DownloadInProgress)
-                    onDownloadProgress(received, total);
+                if (item->state() != QWebEngineDownloadItem::DownloadInProgress)
+                    return;
+                if (!item->property("mervoSpaceChecked").toBool() && total > 0) {
+                    item->setProperty("mervoSpaceChecked", true);
+                    if (refuseWithoutRoom(item, total - received))
+                        return;
+                }
+                onDownloadProgress(received, total);
             });
 
     // Items left with the profile are deleted at exit after the profile's own data, and
@@ -119,6 +146,86 @@ void WorkspaceDownloads::watchDownload(QWebEngineDownloadItem *item)
                         connect(next, &QObject::destroyed, item, &QObject::deleteLater);
                 });
     }
+}
+
+bool WorkspaceDownloads::refuseWithoutRoom(QWebEngineDownloadItem *item, qint64 remaining)
+{
+    // The size is known with the first report: a file that cannot fit stops before it
+    // fills the disk.
+    const QString refusal = DownloadFailure::checkTarget(item->downloadDirectory(), remaining);
+    if (refusal.isEmpty())
+        return false;
+    qWarning() << "download stopped:" << item->downloadFileName() << refusal << remaining;
+    discardPartial(item);
+    closeDownloadPanel();
+    reportFailure(item->downloadFileName(), refusal, nullptr);
+    return true;
+}
+
+void WorkspaceDownloads::discardPartial(QWebEngineDownloadItem *item)
+{
+    const QString target = QDir(item->downloadDirectory()).filePath(item->downloadFileName());
+    item->cancel();
+    // The engine keeps an interrupted transfer's bytes beside the target for a resume, and
+    // a cancel does not remove them: given up, they go here. A retry that could not
+    // continue them starts a fresh one, numbered like "name.ext (1).download".
+    const QFileInfo info(target);
+    QStringList partials{info.fileName() + QStringLiteral(".download")};
+    partials += info.dir().entryList({info.fileName() + QStringLiteral(" (*).download")},
+                                     QDir::Files | QDir::Hidden);
+    for (const QString &name : qAsConst(partials)) {
+        const QString partial = info.dir().filePath(name);
+        if (QFile::exists(partial) && !QFile::remove(partial))
+            qWarning() << "download: partial file not removed:" << partial;
+    }
+}
+
+void WorkspaceDownloads::onDownloadInterrupted(QWebEngineDownloadItem *item)
+{
+    const QString reason = DownloadFailure::reasonText(item->interruptReason());
+    qWarning() << "download failed:"
+               << QDir(item->downloadDirectory()).filePath(item->downloadFileName())
+               << item->interruptReasonString() << reason;
+    // The engine can resume only a transfer it has not given up (not "finished").
+    if (!item->isFinished()) {
+        reportFailure(item->downloadFileName(), reason, item);
+        return;
+    }
+    discardPartial(item);
+    reportFailure(item->downloadFileName(), reason, nullptr);
+}
+
+void WorkspaceDownloads::reportFailure(const QString &fileName, const QString &reason,
+                                       QWebEngineDownloadItem *resumable)
+{
+    // Not modal: the workspace stays usable while the notice is up.
+    auto *box = new QMessageBox(QMessageBox::Warning, QStringLiteral("下载失败"),
+                                DownloadFailure::message(fileName, reason), QMessageBox::NoButton,
+                                mainView);
+    box->setObjectName(QStringLiteral("DownloadFailed"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    QAbstractButton *retry =
+        resumable ? box->addButton(QStringLiteral("重试"), QMessageBox::AcceptRole) : nullptr;
+    box->addButton(QStringLiteral("关闭"), QMessageBox::RejectRole);
+    if (resumable) {
+        QPointer<QWebEngineDownloadItem> item(resumable);
+        auto retrying = std::make_shared<bool>(false);
+        connect(box, &QMessageBox::buttonClicked, box, [item, retry, retrying](QAbstractButton *b) {
+            if (b == retry && item &&
+                item->state() == QWebEngineDownloadItem::DownloadInterrupted) {
+                *retrying = true;
+                qDebug() << "download retried:" << item->downloadFileName();
+                item->resume();
+            }
+        });
+        // Given up: nothing the transfer wrote stays.
+        connect(box, &QObject::destroyed, resumable, [item, retrying] {
+            if (item && !*retrying && item->state() == QWebEngineDownloadItem::DownloadInterrupted)
+                discardPartial(item);
+        });
+    }
+    box->show();
 }
 
 void WorkspaceDownloads::onDownloadFinished(QWebEngineDownloadItem *item)

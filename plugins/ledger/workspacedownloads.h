@@ -2,7 +2,7 @@
 
 #include <QObject>
 #include <QPointer>
-#include <QSet>
+#include <QHash>
 #include <QString>
 
 class FileQdialog;
@@ -33,6 +33,12 @@ public:
 private:
     void watchDownload(QWebEngineDownloadItem *item);
     void onDownloadFinished(QWebEngineDownloadItem *item);
+    void onDownloadInterrupted(QWebEngineDownloadItem *item);
+    bool refuseWithoutRoom(QWebEngineDownloadItem *item, qint64 remaining);
+    static void discardPartial(QWebEngineDownloadItem *item);
+    // "下载失败" with the reason; "重试" when resumable is given.
+    void reportFailure(const QString &fileName, const QString &reason,
+                       QWebEngineDownloadItem *resumable);
     void onPanelKeyRelease(QKeyEvent *event);
 
     ProductWebEngineView *mainView;
@@ -44,5 +50,5 @@ private:
     QPointer<FileQdialog> downloadWindow;
     int downloadPercent = 0;
     bool completeShown = false;
-    QSet<quint32> acceptedDownloads;
+    QHash<quint32, QString> acceptedDownloads; // id -> the file the user chose
 };

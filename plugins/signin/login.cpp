@@ -11,7 +11,9 @@
 #include "webbridge.h"
 
 #include <QDebug>
+#include <QFileInfo>
 #include <QSettings>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWebChannel>
 #include <QWebEnginePage>
@@ -71,7 +73,11 @@ QLayout *Login::centerLayout(QString)
 QWebEngineView *Login::getLoginWidget()
 {
     view = new LoginWebEngine(manager);
-    const QString loginUrl = LoginUrl::buildLoginUrl(DeviceIdentity::deviceId());
+    QString loginUrl = LoginUrl::buildLoginUrl(DeviceIdentity::deviceId());
+    if (!LoginUrl::isUsable(loginUrl)) {
+        logSetupIncomplete(loginUrl);
+        loginUrl = LoginUrl::setupIncompletePage().toString();
+    }
     const QSettings settings(configFileName(), QSettings::IniFormat);
     const auto policy =
         TrustPolicy::forLogin(configText(settings, QStringLiteral("Sys/LoginUrl")), QUrl(loginUrl));
@@ -127,7 +133,30 @@ QWebEngineView *Login::getWeb()
 
 QUrl Login::getLoadUrl()
 {
-    return view ? view->targetUrl() : QUrl();
+    if (!view)
+        return QUrl();
+    // F5 on the page about an incomplete installation reads config.ini again; once it
+    // holds a login address, the module starts afresh with it (pages, trust and all).
+    if (view->url() == LoginUrl::setupIncompletePage()) {
+        const QString loginUrl = LoginUrl::buildLoginUrl(DeviceIdentity::deviceId());
+        if (!LoginUrl::isUsable(loginUrl)) {
+            logSetupIncomplete(loginUrl);
+        } else if (manager) {
+            QTimer::singleShot(0, this, [this] {
+                if (manager)
+                    manager->sendMessage(OpenLogin, QString());
+            });
+        }
+    }
+    return view->targetUrl();
+}
+
+void Login::logSetupIncomplete(const QString &loginUrl)
+{
+    qWarning().noquote() << "login url: installation incomplete, no usable address in"
+                         << QFileInfo(configFileName()).absoluteFilePath()
+                         << "key Sys/LoginUrl (composed:" << loginUrl
+                         << "); reinstall the client to repair it";
 }
 
 QAction *Login::getAction()

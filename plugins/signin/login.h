@@ -37,6 +37,7 @@ public:
 
 private:
     QWebEngineView *getLoginWidget();
+    static void logSetupIncomplete(const QString &loginUrl);
     QWebEnginePage *newLoginPage(const std::shared_ptr<const TrustPolicy> &policy,
                                  const QString &loginUrl);
 

@@ -33,4 +33,16 @@ QString buildLoginUrl(const QString &deviceId)
     return url;
 }
 
+bool isUsable(const QString &loginUrl)
+{
+    const QUrl url(loginUrl, QUrl::StrictMode);
+    return url.isValid() && !url.host().isEmpty() &&
+           (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https"));
+}
+
+QUrl setupIncompletePage()
+{
+    return QUrl(QStringLiteral("qrc:/setup-incomplete.html"));
+}
+
 } // namespace LoginUrl

@@ -316,6 +316,14 @@ test('quitting after a download broke off ends cleanly, from the workspace and a
         }
         await waitFor('the window to close', () =>
           [TITLE, 'Mervo 演示版', 'Mervo 业务平台 - 登录'].some((t) => xwin('close', client.child.pid, t)));
+        // A transfer still running makes the client ask first: "退出" (the button after the
+        // focused "取消") cancels it and quits.
+        await waitFor('the client to end or ask', () => client.exited || visible(client, '退出提示'), 30000);
+        if (!client.exited) {
+          const ask = execFileSync('xdotool', ['search', '--onlyvisible', '--name', '退出提示']).toString().split('\n')[0];
+          execFileSync('xdotool', ['windowfocus', '--sync', ask]);
+          execFileSync('xdotool', ['key', 'Tab', 'space']);
+        }
         await waitFor('the client to end', () => client.exited, 30000);
         assert.deepEqual(client.exited, { code: 0, signal: null }, `round ${round}`);
       }

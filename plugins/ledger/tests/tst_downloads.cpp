@@ -12,7 +12,9 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTreeWidget>
 
@@ -21,6 +23,8 @@
 #include <atomic>
 #include <chrono>
 #include <thread>
+
+#include <unistd.h>
 
 class TestDownloads : public QObject
 {
@@ -71,7 +75,9 @@ private:
                 dialog->reject();
                 return;
             }
-            edit->setText(name == "*" ? saveDir.filePath(edit->text()) : saveDir.filePath(name));
+            edit->setText(name == "*"                  ? saveDir.filePath(edit->text())
+                          : QDir::isAbsolutePath(name) ? name
+                                                       : saveDir.filePath(name));
             QTest::keyClick(edit, Qt::Key_Return);
         });
     }
@@ -109,6 +115,20 @@ private:
             15000);
     }
 
+    // The non-modal "下载失败" notice over the workspace.
+    QMessageBox *failureBox() const
+    {
+        for (QMessageBox *box : view()->findChildren<QMessageBox *>())
+            if (box->objectName() == QLatin1String("DownloadFailed") && box->isVisible())
+                return box;
+        return nullptr;
+    }
+
+    QStringList filesIn(const QString &path) const
+    {
+        return QDir(path).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+    }
+
     void freshWorkspace()
     {
         if (!view()) {
@@ -119,6 +139,8 @@ private:
         QVERIFY(WebTest::waitLoaded(view(), server.url("/work.html")));
         if (panel())
             panel()->close();
+        while (QMessageBox *box = failureBox())
+            box->close();
         QTest::qWait(50);
         desktop.urls.clear();
     }
@@ -156,6 +178,33 @@ private slots:
                             });
         // Cut off mid-way; the engine's attempts to resume then find the file gone,
         // so it gives up at once instead of retrying in the background.
+        // Bigger than the small file system of the full-disk test; with and without a size.
+        const std::string big(256 * 1024, 'x');
+        // Slow, so that its size is known while little of it is written.
+        server.server().Get("/files/big.bin", [big, attachment](const httplib::Request &,
+                                                                httplib::Response &res) {
+            attachment(res, "attachment; filename=\"big.bin\"");
+            res.set_content_provider(big.size(), "application/octet-stream",
+                                     [big](size_t offset, size_t, httplib::DataSink &sink) {
+                                         if (offset > 0)
+                                             std::this_thread::sleep_for(
+                                                 std::chrono::milliseconds(500));
+                                         sink.write(big.data() + offset, 8 * 1024);
+                                         return offset < 64 * 1024;
+                                     });
+        });
+        server.server().Get("/files/stream.bin", [big, attachment](const httplib::Request &,
+                                                                   httplib::Response &res) {
+            attachment(res, "attachment; filename=\"stream.bin\"");
+            res.set_chunked_content_provider(
+                "application/octet-stream", [big](size_t offset, httplib::DataSink &sink) {
+                    if (offset >= big.size())
+                        sink.done();
+                    else
+                        sink.write(big.data() + offset, 16 * 1024);
+                    return true;
+                });
+        });
         server.server().Get("/files/cut.xlsx", [this, body, attachment](const httplib::Request &,
                                                                         httplib::Response &res) {
             if (cutRequests++ > 0) {
@@ -342,6 +391,89 @@ private slots:
         releaseSlow = false;
     }
 
+    // What the host does when the user quits with a download running.
+    void runningDownload_countedForHost_cancelLeavesNoFile()
+    {
+        freshWorkspace();
+        host.messages.clear();
+        const auto saveDialog = answerSaveDialog("quit.xlsx");
+        download("/files/slow.xlsx");
+        QVERIFY(QTest::qWaitFor([&] { return host.texts(DownloadsRunning) == QStringList{"1"}; },
+                                15000));
+        host.plugin()->castMessage(CancelDownloads, QString());
+        QVERIFY(QTest::qWaitFor(
+            [&] { return host.texts(DownloadsRunning) == QStringList({"1", "0"}); }, 10000));
+        QVERIFY(QTest::qWaitFor([&] { return panel() == nullptr; }, 5000));
+        QVERIFY(failureBox() == nullptr);
+        QVERIFY(QTest::qWaitFor([&] { return !filesIn(saveDir.path()).join(',').contains("quit"); },
+                                10000));
+        releaseSlow = true;
+        QTest::qWait(200);
+        releaseSlow = false;
+    }
+
+    // A full disk: a 64 KiB file system where the test runs as root, else a folder without
+    // write permission (then the check before the transfer names that instead).
+    void fullDisk_reportedWithReason_workspaceGoesOn_nothingLeft()
+    {
+        freshWorkspace();
+        QTemporaryDir target;
+        const bool mounted = ::geteuid() == 0 &&
+                             QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs",
+                                                         target.path()}) == 0;
+        if (!mounted)
+            QVERIFY(QFile::setPermissions(target.path(), QFile::ReadOwner | QFile::ExeOwner));
+        const auto restore = qScopeGuard([&] {
+            if (mounted)
+                QProcess::execute("umount", {target.path()});
+            QFile::setPermissions(target.path(),
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        });
+        const QString reason = mounted ? QStringLiteral("磁盘空间不足")
+                                       : QStringLiteral("没有写入权限");
+
+        auto failsWith = [&](const char *path, const QString &name, bool resumable) {
+            const auto saveDialog = answerSaveDialog(target.filePath(name));
+            download(path);
+            QVERIFY(QTest::qWaitFor([&] { return failureBox() != nullptr; }, 30000));
+            QMessageBox *box = failureBox();
+            QCOMPARE(box->windowTitle(), QStringLiteral("下载失败"));
+            QVERIFY2(box->text().contains(name) && box->text().contains(reason),
+                     qPrintable(box->text()));
+            QVERIFY(!QFile::exists(target.filePath(name)));
+            QVERIFY(panel() == nullptr);
+            QAbstractButton *retry = nullptr;
+            for (QAbstractButton *button : box->buttons())
+                if (button->text() == QStringLiteral("重试"))
+                    retry = button;
+            QCOMPARE(retry != nullptr, resumable);
+            if (retry) {
+                // Tried again on the still full disk: it fails again and says so.
+                QPointer<QMessageBox> first(box);
+                retry->click();
+                QVERIFY(QTest::qWaitFor([&] { return !first && failureBox(); }, 30000));
+                box = failureBox();
+                QVERIFY(box->text().contains(reason));
+            }
+            // The workspace stays usable under the notice.
+            QCOMPARE(WebTest::eval(page(), "1 + 1").toInt(), 2);
+            box->close();
+            QVERIFY(QTest::qWaitFor([&] { return failureBox() == nullptr; }, 5000));
+            // Given up: what the transfer wrote so far is removed too.
+            QVERIFY2(QTest::qWaitFor([&] { return filesIn(target.path()).isEmpty(); }, 10000),
+                     qPrintable(filesIn(target.path()).join(',')));
+        };
+        // The size is known: stopped before the disk is full (or, without write permission,
+        // refused before anything is written).
+        failsWith("/files/big.bin", "big.bin", false);
+        if (!mounted) {
+            qInfo("not root: the transfer into a full file system is not tried");
+            return;
+        }
+        // The size is unknown: the transfer fails when the disk is full.
+        failsWith("/files/stream.bin", "stream.bin", true);
+    }
+
     // Last: the engine keeps retrying a broken transfer for a while, and the shared
     // panel would close under a later download when it gives up.
     void cutOffDownload_closesPanel_noCompleteFileLeft()
@@ -355,6 +487,11 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return panel() == nullptr; }, 15000));
         QFile file(saveDir.filePath("cut.xlsx"));
         QVERIFY(!file.exists());
+        // The user is told, with a reason.
+        QVERIFY(QTest::qWaitFor([&] { return failureBox() != nullptr; }, 15000));
+        QVERIFY(failureBox()->text().startsWith(QStringLiteral("“cut.xlsx”下载失败：")));
+        QVERIFY2(!failureBox()->text().contains(QStringLiteral("未知原因")),
+                 qPrintable(failureBox()->text()));
     }
 };
 

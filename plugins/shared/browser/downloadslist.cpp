@@ -1,6 +1,7 @@
 #include "downloadslist.h"
 
 #include "desktophandoff.h"
+#include "downloadfailure.h"
 #include "loginrecordlocation.h"
 
 #include <QCoreApplication>
@@ -230,7 +231,7 @@ void DownloadsList::onStateChanged(QWebEngineDownloadItem *item)
         break;
     case QWebEngineDownloadItem::DownloadInterrupted:
         entry.state = DownloadEntry::Failed;
-        entry.reason = item->interruptReasonString();
+        entry.reason = DownloadFailure::reasonText(item->interruptReason());
         break;
     default:
         return;

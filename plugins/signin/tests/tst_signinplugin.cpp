@@ -477,6 +477,36 @@ private slots:
         QVERIFY(desktop.urls.isEmpty());
         QCOMPARE(WebTest::eval(page(), "1 + 1").toInt(), 2);
     }
+
+    // An installation without a login address explains itself; F5 reads config.ini again.
+    void noLoginAddress_showsSetupPage_f5ReadsTheFileAgain()
+    {
+        host.release();
+        QSettings settings("config.ini", QSettings::IniFormat);
+        settings.remove("Sys/LoginUrl");
+        settings.sync();
+        const LogWatch told("^login url: installation incomplete, no usable address in .*config"
+                            "\\.ini key Sys/LoginUrl");
+        QVERIFY(host.show());
+        QVERIFY(WebTest::waitLoaded(view(), QUrl("qrc:/setup-incomplete.html")));
+        const QString text = WebTest::eval(page(), "document.body.innerText").toString();
+        QVERIFY2(text.contains("安装不完整") && text.contains("config.ini") &&
+                     text.contains("LoginUrl") && text.contains("重新安装"),
+                 qPrintable(text));
+        QCOMPARE(told.count(), 1);
+
+        host.messages.clear();
+        host.reloadView(); // F5, the file still without the key
+        QVERIFY(QTest::qWaitFor([&] { return told.count() == 2; }, 5000));
+        settings.setValue("Sys/LoginUrl", server.url("/login.html").toString());
+        settings.sync();
+        host.reloadView(); // F5 after the repair: the module starts afresh
+        QVERIFY(QTest::qWaitFor([&] { return host.count(OpenLogin) == 1; }, 5000));
+        host.release();
+        QVERIFY(host.show());
+        QVERIFY(WebTest::waitLoaded(view(), QUrl(loginUrl())));
+        QCOMPARE(told.count(), 2);
+    }
 };
 
 MERVO_WEB_TEST_MAIN(TestSigninPlugin)
