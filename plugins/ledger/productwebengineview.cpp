@@ -4,6 +4,7 @@
 #include "outageretry.h"
 #include "pageprinter.h"
 #include "secondarywindows.h"
+#include "waitingoverlay.h"
 #include "workspacedownloads.h"
 #include "zoomcontrol.h"
 
@@ -35,10 +36,10 @@ ProductWebEngineView::ProductWebEngineView(QProgressBar *bar, bool isMainView)
             &ProductWebEngineView::onRenderProcessTerminated);
 }
 
-void ProductWebEngineView::startLoad(const QUrl &url)
+void ProductWebEngineView::startLoad(const QUrl &url, QWebEnginePage *waiting)
 {
     startUrl = url;
-    load(QUrl(QStringLiteral("qrc:/load.html")));
+    WaitingOverlay::show(this, waiting);
 }
 
 void ProductWebEngineView::setMainPage(QWebEnginePage *page,
