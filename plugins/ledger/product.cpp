@@ -99,29 +99,15 @@ QLayout *Product::centerLayout(QString url)
     progressBar = new QProgressBar;
     view = new ProductWebEngineView(progressBar, true);
     const auto policy = TrustPolicy::forWorkspace(QUrl(url));
-    auto *page = new ProductMainPage(policy);
-    // Owned by the view: a page that outlives the web profile crashes at exit.
-    page->setParent(view);
-    for (auto attribute :
-         {QWebEngineSettings::LocalStorageEnabled, QWebEngineSettings::PluginsEnabled,
-          QWebEngineSettings::FullScreenSupportEnabled, QWebEngineSettings::ShowScrollBars})
-        page->settings()->setAttribute(attribute, true);
+    ProductMainPage *page = newWorkspacePage(policy);
 
     QWebEngineProfile *profile = page->profile();
     profile->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
     AliimSchemeHandler::installOn(profile);
-    page->setUrlRequestInterceptor(new RequestInterceptor(page));
 
     QWebEngineProfile *defaultProfile = QWebEngineProfile::defaultProfile();
     defaultProfile->cookieStore()->deleteAllCookies();
     defaultProfile->clearHttpCache();
-
-    auto *channel = new QWebChannel(page);
-    auto *bridge = new ProductWebBridge(pluginManager);
-    bridge->setParent(channel);
-    bridge->setAccess(BridgeAccess(page, policy));
-    channel->registerObject(QStringLiteral("qt"), bridge);
-    page->setWebChannel(channel);
 
     view->setContentsMargins(0, 0, 0, 0);
     view->setContextMenuPolicy(Qt::NoContextMenu);
@@ -149,8 +135,30 @@ QLayout *Product::centerLayout(QString url)
     connect(view->outage(), &OutageRetry::failedWithAnswer, this, &Product::onServiceError);
 
     view->setMainPage(page, policy);
-    view->startLoad(QUrl(url));
+    // The waiting page in a second page set up alike, over the view's own page, whose
+    // renderer starts meanwhile; the workspace then loads into the running page.
+    view->startLoad(QUrl(url), newWorkspacePage(policy));
     return layout;
+}
+
+ProductMainPage *Product::newWorkspacePage(const std::shared_ptr<const TrustPolicy> &policy)
+{
+    auto *page = new ProductMainPage(policy);
+    // Owned by the view: a page that outlives the web profile crashes at exit.
+    page->setParent(view);
+    for (auto attribute :
+         {QWebEngineSettings::LocalStorageEnabled, QWebEngineSettings::PluginsEnabled,
+          QWebEngineSettings::FullScreenSupportEnabled, QWebEngineSettings::ShowScrollBars})
+        page->settings()->setAttribute(attribute, true);
+    page->setUrlRequestInterceptor(new RequestInterceptor(page));
+
+    auto *channel = new QWebChannel(page);
+    auto *bridge = new ProductWebBridge(pluginManager);
+    bridge->setParent(channel);
+    bridge->setAccess(BridgeAccess(page, policy));
+    channel->registerObject(QStringLiteral("qt"), bridge);
+    page->setWebChannel(channel);
+    return page;
 }
 
 void Product::release()

@@ -9,6 +9,8 @@
 
 #include "productwebengineview.h"
 
+class ProductMainPage;
+
 // The workspace module: the service's pages after login, with their progress bar,
 // bridge, chat schemes and secondary windows.
 class Product final : public QObject, public PluginInterface
@@ -38,6 +40,7 @@ private:
     void reload(bool ok);
     void onServiceError();
     void deleteCookie(QWebEnginePage *page);
+    ProductMainPage *newWorkspacePage(const std::shared_ptr<const TrustPolicy> &policy);
 
     PluginManagerInterface *pluginManager = nullptr;
     QPointer<ProductWebEngineView> view;

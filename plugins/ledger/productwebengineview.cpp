@@ -3,6 +3,7 @@
 #include "navigationrules.h"
 #include "outageretry.h"
 #include "secondarywindows.h"
+#include "waitingoverlay.h"
 #include "workspacedownloads.h"
 #include "viewfeatures.h"
 
@@ -33,10 +34,10 @@ ProductWebEngineView::ProductWebEngineView(QProgressBar *bar, bool isMainView)
             &ProductWebEngineView::onRenderProcessTerminated);
 }
 
-void ProductWebEngineView::startLoad(const QUrl &url)
+void ProductWebEngineView::startLoad(const QUrl &url, QWebEnginePage *waiting)
 {
     startUrl = url;
-    load(QUrl(QStringLiteral("qrc:/load.html")));
+    WaitingOverlay::show(this, waiting);
 }
 
 void ProductWebEngineView::setMainPage(QWebEnginePage *page,

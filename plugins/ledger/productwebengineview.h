@@ -29,7 +29,9 @@ public:
 
     void setBaseHost(const QString &host) { baseHost = host; }
     QString getBaseHost() const { return baseHost; }
-    void startLoad(const QUrl &url);
+    // Shows the waiting page (in waiting, set up like the main page) over the main page
+    // until url, once the waiting page asks, or anything else has loaded in the view.
+    void startLoad(const QUrl &url, QWebEnginePage *waiting);
     QUrl getStartUrl() const { return startUrl; }
 
     // The service's page of this view, with the policy its secondary pages share.

@@ -5,10 +5,9 @@
 #include "registerpage.h"
 #include "servicepage.h"
 #include "viewfeatures.h"
+#include "waitingoverlay.h"
 #include "zoomcontrol.h"
 
-#include <QApplication>
-#include <QChildEvent>
 #include <QDebug>
 #include <QMetaEnum>
 
@@ -33,69 +32,12 @@ void LoginWebEngine::startLoading(const QUrl &url, QWebEnginePage *waiting,
             });
     setPage(page);
     setZoomFactor(ZoomControl::storedFactor()); // the level the login page will load at
-
-    // A page put into another view draws its first frame anew (50-90 ms here), so the
-    // login page's page stays in this view from the start and the waiting page shows
-    // in a small view over its middle: both pages are white, the box is all that shows.
-    m_waitingView = new QWebEngineView(this);
-    m_waitingView->setContextMenuPolicy(Qt::NoContextMenu);
-    m_waitingView->setPage(waiting);
-    waiting->setParent(m_waitingView);
-    m_waitingView->setZoomFactor(ZoomControl::storedFactor());
-    placeWaitingView();
-    m_waitingView->show();
-    connect(waiting, &QWebEnginePage::loadFinished, this, [this, page] {
-        if (loadEndLogged)
-            return;
-        qDebug() << "====loading page end";
-        loadEndLogged = true;
-        // Started once the waiting page stands, so the two renderers do not start at
-        // once. Running a script starts the renderer on the page's initial empty
-        // document: no navigation, so the login page has nothing before it to go back to.
-        page->runJavaScript(QString());
-    });
-    // The host loads the login page once the waiting page asks; whatever loads here
-    // first (F5) ends the wait as well, and so does a failed load.
-    connect(this, &QWebEngineView::loadFinished, this, &LoginWebEngine::endWaiting);
-    m_waitingView->load(QUrl(QStringLiteral("qrc:/load.html")));
+    overlay = WaitingOverlay::show(this, waiting);
 }
 
-void LoginWebEngine::endWaiting()
+QWebEngineView *LoginWebEngine::waitingView() const
 {
-    if (!m_waitingView)
-        return;
-    const bool hadFocus = m_waitingView->isAncestorOf(QApplication::focusWidget());
-    m_waitingView->hide();
-    m_waitingView->deleteLater();
-    m_waitingView = nullptr;
-    if (hadFocus)
-        setFocus();
-}
-
-void LoginWebEngine::childEvent(QChildEvent *event)
-{
-    QWebEngineView::childEvent(event);
-    // The widget this view draws its page in comes once the page's renderer runs, and
-    // would land over the waiting page.
-    if (event->added() && m_waitingView && event->child() != m_waitingView)
-        m_waitingView->raise();
-}
-
-void LoginWebEngine::resizeEvent(QResizeEvent *event)
-{
-    QWebEngineView::resizeEvent(event);
-    placeWaitingView();
-}
-
-void LoginWebEngine::placeWaitingView()
-{
-    if (!m_waitingView)
-        return;
-    // Room for the waiting page's box (163 px square) at its zoom.
-    const int side = qRound(200 * m_waitingView->zoomFactor());
-    QRect box(0, 0, side, side);
-    box.moveCenter(rect().center());
-    m_waitingView->setGeometry(box & rect());
+    return overlay ? overlay->waitingView() : nullptr;
 }
 
 QWebEngineView *LoginWebEngine::createWindow(QWebEnginePage::WebWindowType type)

@@ -7,11 +7,11 @@
 #include <QUrl>
 #include <QWebEngineView>
 
-// The login module's view: first the built-in waiting page, then the service's
-// login page. Pages it opens in new tabs become registration sub windows.
-// The login page loads in the view's own page, whose renderer starts and draws while
-// the waiting page (in a small view laid over) waits: it neither shares the waiting
-// page's renderer nor waits for a new one.
+class WaitingOverlay;
+
+// The login module's view: first the built-in waiting page (over the view's own page,
+// whose renderer starts meanwhile), then the service's login page. Pages it opens in new
+// tabs become registration sub windows.
 class LoginWebEngine final : public QWebEngineView
 {
     Q_OBJECT
@@ -23,7 +23,7 @@ public:
     // view's page for good; the waiting page goes once this view has loaded anything.
     void startLoading(const QUrl &url, QWebEnginePage *waiting, QWebEnginePage *page);
     // The view over this one's middle that shows the waiting page, while it does.
-    QWebEngineView *waitingView() const { return m_waitingView; }
+    QWebEngineView *waitingView() const;
     QUrl targetUrl() const { return m_targetUrl; }
     // The newest open registration window, or null.
     QWidget *subWindow() const;
@@ -34,19 +34,13 @@ public:
 
 protected:
     QWebEngineView *createWindow(QWebEnginePage::WebWindowType type) override;
-    void childEvent(QChildEvent *event) override;
-    void resizeEvent(QResizeEvent *event) override;
 
 private:
     QWebEngineView *openSubWindow();
 
-    void endWaiting();
-    void placeWaitingView();
-
     QUrl m_targetUrl;
-    QPointer<QWebEngineView> m_waitingView;
+    QPointer<WaitingOverlay> overlay;
     // Guarded: a frame deletes itself when closed.
     QList<QPointer<QWidget>> m_subWindows;
     PluginManagerInterface *manager;
-    bool loadEndLogged = false;
 };

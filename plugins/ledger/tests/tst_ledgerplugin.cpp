@@ -27,6 +27,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QWebEngineHistory>
 #include <QWebEngineNotification>
 #include <QWebEngineProfile>
 #include <QWheelEvent>
@@ -293,9 +294,36 @@ private slots:
         host.messages.clear();
     }
 
-    void startUrl_waitingPageThenServicePage_baseHostFromUrl()
+    void startUrl_waitingPageOverRunningPage_thenServicePage_baseHostFromUrl()
     {
+        host.release();
+        QVERIFY(QTest::qWaitFor([&] { return view() == nullptr; }, 5000));
+        QVERIFY(host.show(workUrl().toString()));
+        QPointer<QWebEnginePage> own = page();
+        QPointer<QWebEngineView> waiting = view()->findChild<QWebEngineView *>();
+        // A layout shows its widgets in an already shown window once events run.
+        QVERIFY(waiting && QTest::qWaitFor([&] { return waiting->isVisible(); }, 5000));
+        QCOMPARE(waiting->geometry().center(), view()->rect().center());
+        qint64 askedPid = 0;
+        host.onMessage = [&](MessageType type, const QString &) {
+            if (type == ReloadView) {
+                askedPid = page()->renderProcessPid();
+                host.reloadView();
+            }
+        };
+        QVERIFY(QTest::qWaitFor([&] { return host.count(ReloadView) == 1; }, 10000));
         showWorkspace();
+        host.onMessage = [this](MessageType type, const QString &) {
+            if (type == ReloadView)
+                host.reloadView();
+        };
+        // The workspace loaded into the view's own page, whose renderer ran before it was
+        // asked for; the waiting page went and left nothing to go back to.
+        QCOMPARE(page(), own.data());
+        QVERIFY(askedPid > 0);
+        QCOMPARE(page()->renderProcessPid(), askedPid);
+        QVERIFY(!page()->history()->canGoBack());
+        QVERIFY(QTest::qWaitFor([&] { return waiting.isNull(); }, 5000));
         QCOMPARE(host.plugin()->getLoadUrl(), workUrl());
         auto *bar = host.window()->findChild<QProgressBar *>();
         QVERIFY(bar);
