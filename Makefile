@@ -86,6 +86,7 @@ bench: build bench-deps
 	BUILD=$(abspath $(BUILD_DIR)) bench/updater.sh
 	BUILD=$(abspath $(BUILD_DIR)) bench/update.sh
 	BUILD=$(abspath $(BUILD_DIR)) bench/deviceid.sh
+	BUILD=$(abspath $(BUILD_DIR)) bench/transition.sh
 	BUILD=$(abspath $(BUILD_DIR)) ROUNDS=$(SOAK_ROUNDS) bench/soak.sh
 
 clean:
