@@ -217,12 +217,16 @@ private slots:
 
         // The list belongs to the workspace module, also when the login view is shown.
         downloads->trigger();
-        QVERIFY(product->property("received").toStringList().contains("7:"));
+        QVERIFY(product->property("received")
+                    .toStringList()
+                    .contains(QString("%1:").arg(ShowDownloads)));
         product->setProperty("received", QStringList());
         w.hide();
         PluginManager::instance()->sendMessage(DownloadFinished, "report.xlsx");
         emit w.findChild<QSystemTrayIcon *>()->messageClicked();
-        QVERIFY(product->property("received").toStringList().contains("7:"));
+        QVERIFY(product->property("received")
+                    .toStringList()
+                    .contains(QString("%1:").arg(ShowDownloads)));
 
         const QString entry =
             QString::fromLocal8Bit(qgetenv("XDG_CONFIG_HOME")) + "/autostart/mervo-client.desktop";
@@ -490,7 +494,9 @@ private slots:
         }
         QCOMPARE(asked, question);
         QVERIFY(w.isVisible());
-        QVERIFY(!product->property("received").toStringList().contains("8:"));
+        QVERIFY(!product->property("received")
+                     .toStringList()
+                     .contains(QString("%1:").arg(CancelDownloads)));
 
         asked.clear();
         const auto watch = answer("退出", &asked);
@@ -499,7 +505,9 @@ private slots:
         QTimer::singleShot(10000, &loop, [&loop] { loop.exit(1); });
         QCOMPARE(loop.exec(), 0);
         QCOMPARE(asked, question);
-        QVERIFY(product->property("received").toStringList().contains("8:"));
+        QVERIFY(product->property("received")
+                    .toStringList()
+                    .contains(QString("%1:").arg(CancelDownloads)));
     }
 };
 
