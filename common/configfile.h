@@ -2,7 +2,9 @@
 
 #include <QDateTime>
 #include <QDebug>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QString>
 #include <QStringList>
@@ -35,7 +37,9 @@ inline bool configLooksDamaged(const QByteArray &content)
     QTextCodec::codecForName("UTF-8")->toUnicode(content.constData(), content.size(), &state);
     if (state.invalidChars > 0)
         return true;
-    const QList<QByteArray> lines = content.split('\n');
+    // A byte-order mark (as Windows editors write) is no damage; QSettings reads past it.
+    const QByteArray text = content.startsWith("\xEF\xBB\xBF") ? content.mid(3) : content;
+    const QList<QByteArray> lines = text.split('\n');
     for (const QByteArray &raw : lines) {
         for (const char c : raw)
             if (uchar(c) < 0x20 && c != '\t' && c != '\r')
@@ -66,6 +70,21 @@ inline QString keepDamagedConfigAside(const QString &path = configFileName())
     QSettings settings(path, QSettings::IniFormat);
     if (settings.status() == QSettings::NoError && !configLooksDamaged(content))
         return QString();
+    // One copy of each damaged content, and a few at most: a file that stays damaged is not
+    // copied again at every start.
+    const QFileInfo info(path);
+    const QStringList kept = info.dir().entryList(
+        {info.fileName() + QStringLiteral(".damaged*")}, QDir::Files, QDir::Time);
+    for (const QString &name : kept) {
+        QFile old(info.dir().filePath(name));
+        if (old.size() == content.size() && old.open(QIODevice::ReadOnly) &&
+            old.readAll() == content)
+            return info.dir().filePath(name);
+    }
+    if (kept.size() >= 5) {
+        qWarning() << "config.ini: damaged; five copies are kept already, no more:" << path;
+        return QString();
+    }
     QString copy = path + QStringLiteral(".damaged");
     if (QFile::exists(copy))
         copy += QDateTime::currentDateTime().toString(QStringLiteral("-yyyyMMdd-hhmmss"));

@@ -1,4 +1,5 @@
 // The real MervoClient program, started from fresh program folders under Xvfb.
+#include "configfile.h"
 #include "programfolder.h"
 #include "xwindows.h"
 
@@ -261,6 +262,20 @@ private slots:
         QCOMPARE(client->exitCode(), 0);
         QVERIFY(!folder->readFile("config.ini").contains("CloseAction"));
         QCOMPARE(folder->readFile("config.ini.damaged"), damaged);
+
+        // A file that stays damaged is copied once, not at every start; a byte-order mark
+        // is no damage.
+        const auto write = [&](const QString &name, const QByteArray &content) {
+            QFile file(folder->filePath(name));
+            return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+        };
+        QVERIFY(write("again.ini", damaged));
+        const QString copy = keepDamagedConfigAside(folder->filePath("again.ini"));
+        QCOMPARE(copy, folder->filePath("again.ini.damaged"));
+        QCOMPARE(keepDamagedConfigAside(folder->filePath("again.ini")), copy);
+        QCOMPARE(QFileInfo(copy).dir().entryList({"again.ini.damaged*"}).size(), 1);
+        QVERIFY(write("bom.ini", "\xEF\xBB\xBF[Sys]\nVersion=1.0\n"));
+        QCOMPARE(keepDamagedConfigAside(folder->filePath("bom.ini")), QString());
     }
 
     void closeDialog_quitAndRemember_storesClose_nextCloseQuitsWithoutAsking()

@@ -21,7 +21,10 @@
 #include <QMessageBox>
 #include <QMetaEnum>
 #include <QProgressBar>
+#include <QPointer>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWebChannel>
 #include <QWebEngineDownloadItem>
@@ -43,11 +46,8 @@ void WorkspaceDownloads::onDownloadRequested(QWebEngineDownloadItem *item)
 {
     qDebug() << QMetaEnum::fromType<QWebEngineDownloadItem::DownloadState>().valueToKey(
         item->state());
-    qDebug() << "start close per window";
-    windows->closeNewest();
-
     // The engine resumes an interrupted download by asking again for the same item;
-    // the user already chose where it goes.
+    // the user already chose where it goes, and no window opened it.
     if (acceptedDownloads.contains(item->id())) {
         // Resumed into the chosen file, never the engine's default folder.
         const QFileInfo chosen(acceptedDownloads.value(item->id()));
@@ -58,6 +58,8 @@ void WorkspaceDownloads::onDownloadRequested(QWebEngineDownloadItem *item)
         item->accept();
         return;
     }
+    qDebug() << "start close per window";
+    windows->closeNewest();
 
     const QString suggested = QDir(item->downloadDirectory()).filePath(item->downloadFileName());
     // The workspace (and this object with it) may go while the user chooses.
@@ -156,6 +158,7 @@ bool WorkspaceDownloads::refuseWithoutRoom(QWebEngineDownloadItem *item, qint64 
     if (refusal.isEmpty())
         return false;
     qWarning() << "download stopped:" << item->downloadFileName() << refusal << remaining;
+    DownloadsList::instance()->markFailed(item, refusal);
     discardPartial(item);
     closeDownloadPanel();
     reportFailure(item->downloadFileName(), refusal, nullptr);
@@ -169,13 +172,19 @@ void WorkspaceDownloads::discardPartial(QWebEngineDownloadItem *item)
     // The engine keeps an interrupted transfer's bytes beside the target for a resume, and
     // a cancel does not remove them: given up, they go here. A retry that could not
     // continue them starts a fresh one, numbered like "name.ext (1).download".
+    // Names compared as text: a file name may hold wildcard characters.
     const QFileInfo info(target);
-    QStringList partials{info.fileName() + QStringLiteral(".download")};
-    partials += info.dir().entryList({info.fileName() + QStringLiteral(" (*).download")},
-                                     QDir::Files | QDir::Hidden);
-    for (const QString &name : qAsConst(partials)) {
+    const QString exact = info.fileName() + QStringLiteral(".download");
+    const QString numbered = info.fileName() + QStringLiteral(" (");
+    static const QRegularExpression number(QStringLiteral("^[0-9]+\\)\\.download$"));
+    const QStringList present =
+        info.dir().entryList({QStringLiteral("*.download")}, QDir::Files | QDir::Hidden);
+    for (const QString &name : present) {
+        if (name != exact &&
+            !(name.startsWith(numbered) && number.match(name.mid(numbered.size())).hasMatch()))
+            continue;
         const QString partial = info.dir().filePath(name);
-        if (QFile::exists(partial) && !QFile::remove(partial))
+        if (!QFile::remove(partial))
             qWarning() << "download: partial file not removed:" << partial;
     }
 }
@@ -186,13 +195,15 @@ void WorkspaceDownloads::onDownloadInterrupted(QWebEngineDownloadItem *item)
     qWarning() << "download failed:"
                << QDir(item->downloadDirectory()).filePath(item->downloadFileName())
                << item->interruptReasonString() << reason;
-    // The engine can resume only a transfer it has not given up (not "finished").
-    if (!item->isFinished()) {
-        reportFailure(item->downloadFileName(), reason, item);
-        return;
-    }
-    discardPartial(item);
-    reportFailure(item->downloadFileName(), reason, nullptr);
+    // The engine can resume only a transfer it has not given up ("finished"), and it marks
+    // an item finished only after announcing the new state: decide once that has happened.
+    // A finished one is reported from its finished signal.
+    QPointer<QWebEngineDownloadItem> pending(item);
+    QTimer::singleShot(0, this, [this, pending, reason] {
+        if (pending && !pending->isFinished() &&
+            pending->state() == QWebEngineDownloadItem::DownloadInterrupted)
+            reportFailure(pending->downloadFileName(), reason, pending);
+    });
 }
 
 void WorkspaceDownloads::reportFailure(const QString &fileName, const QString &reason,
@@ -230,6 +241,13 @@ void WorkspaceDownloads::reportFailure(const QString &fileName, const QString &r
 
 void WorkspaceDownloads::onDownloadFinished(QWebEngineDownloadItem *item)
 {
+    if (item->state() == QWebEngineDownloadItem::DownloadInterrupted) {
+        // Given up by the engine: no resume, so nothing it wrote stays.
+        discardPartial(item);
+        reportFailure(item->downloadFileName(),
+                      DownloadFailure::reasonText(item->interruptReason()), nullptr);
+        return;
+    }
     if (item->state() != QWebEngineDownloadItem::DownloadCompleted)
         return;
     // What the download wrote may now be opened from the panel, and nothing else.

@@ -1,5 +1,6 @@
 // Workspace downloads end to end: the built ledger_pl in a host, files served from
 // 127.0.0.1, the save dialog and the panel driven through their widgets and page.
+#include "loginrecordlocation.h"
 #include "pluginhost.h"
 #include "testhttpserver.h"
 #include "urlrecorder.h"
@@ -10,6 +11,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProcess>
@@ -432,6 +436,17 @@ private slots:
         const QString reason = mounted ? QStringLiteral("磁盘空间不足")
                                        : QStringLiteral("没有写入权限");
 
+        // The newest entry of the downloads list's file for a file name: "state reason".
+        const auto listed = [](const QString &name) {
+            QFile file(loginRecordDir() + "/downloads.json");
+            const QJsonArray entries = file.open(QIODevice::ReadOnly)
+                ? QJsonDocument::fromJson(file.readAll()).object()["downloads"].toArray()
+                : QJsonArray();
+            for (const QJsonValue &entry : entries)
+                if (entry["path"].toString().endsWith("/" + name))
+                    return entry["state"].toString() + " " + entry["reason"].toString();
+            return QString();
+        };
         auto failsWith = [&](const char *path, const QString &name, bool resumable) {
             const auto saveDialog = answerSaveDialog(target.filePath(name));
             download(path);
@@ -459,9 +474,12 @@ private slots:
             QCOMPARE(WebTest::eval(page(), "1 + 1").toInt(), 2);
             box->close();
             QVERIFY(QTest::qWaitFor([&] { return failureBox() == nullptr; }, 5000));
-            // Given up: what the transfer wrote so far is removed too.
+            // Given up: what the transfer wrote so far is removed too, and the downloads list
+            // keeps the failure with its reason.
             QVERIFY2(QTest::qWaitFor([&] { return filesIn(target.path()).isEmpty(); }, 10000),
                      qPrintable(filesIn(target.path()).join(',')));
+            if (mounted)
+                QCOMPARE(listed(name), "failed " + reason);
         };
         // The size is known: stopped before the disk is full (or, without write permission,
         // refused before anything is written).

@@ -227,11 +227,18 @@ void DownloadsList::onStateChanged(QWebEngineDownloadItem *item)
         break;
     }
     case QWebEngineDownloadItem::DownloadCancelled:
-        entry.state = DownloadEntry::Cancelled;
+        // Giving up on a failed download keeps its reason in the list.
+        if (entry.state != DownloadEntry::Failed)
+            entry.state = DownloadEntry::Cancelled;
         break;
     case QWebEngineDownloadItem::DownloadInterrupted:
         entry.state = DownloadEntry::Failed;
         entry.reason = DownloadFailure::reasonText(item->interruptReason());
+        break;
+    case QWebEngineDownloadItem::DownloadInProgress:
+        // Resumed after a failure.
+        entry.state = DownloadEntry::Running;
+        entry.reason.clear();
         break;
     default:
         return;
@@ -244,6 +251,18 @@ void DownloadsList::onStateChanged(QWebEngineDownloadItem *item)
         DesktopHandOff::allowDownloadedFile(entry.path);
         emit completed(QFileInfo(entry.path).fileName());
     }
+}
+
+void DownloadsList::markFailed(QWebEngineDownloadItem *item, const QString &reason)
+{
+    const QString id = idOfItem.value(item->id());
+    const int index = indexOf(id);
+    if (index < 0 || list[index].state == DownloadEntry::Failed)
+        return;
+    list[index].state = DownloadEntry::Failed;
+    list[index].reason = reason;
+    save();
+    emit changed();
 }
 
 bool DownloadsList::cancel(const QString &id)

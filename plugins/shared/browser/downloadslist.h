@@ -56,6 +56,8 @@ public:
 
     // Records an accepted download (again, when the engine resumes it) and follows it.
     void track(QWebEngineDownloadItem *item);
+    // A download the client stopped itself (no room for it), with the reason to show.
+    void markFailed(QWebEngineDownloadItem *item, const QString &reason);
     bool cancel(const QString &id);
     void remove(const QString &id);
     void clearFinished();

@@ -16,8 +16,9 @@ FullScreenController::FullScreenController(QWebEngineView *view)
 
 FullScreenController::~FullScreenController()
 {
-    // A view that goes while full screen (a log-out) leaves its window as it was.
-    leave();
+    // A view that goes while full screen (a log-out) leaves its window as it was. The
+    // window may be going too (the client quits): its state is set, nothing is shown.
+    leave(false);
 }
 
 FullScreenController *FullScreenController::attach(QWebEngineView *view)
@@ -134,7 +135,7 @@ bool FullScreenController::enter()
     return true;
 }
 
-void FullScreenController::leave()
+void FullScreenController::leave(bool show)
 {
     if (!active)
         return;
@@ -155,7 +156,7 @@ void FullScreenController::leave()
         return;
     window->setMinimumSize(savedMinimum);
     window->setMaximumSize(savedMaximum);
-    if (!window->isVisible())
+    if (!show || !window->isVisible())
         window->setWindowState(savedState); // hidden to the tray meanwhile: stays so
     else if (savedState & Qt::WindowMaximized)
         window->showMaximized();

@@ -37,7 +37,7 @@ private:
     void pageLeft();
     bool onEvent(QEvent *event);
     bool enter();
-    void leave();
+    void leave(bool show = true);
 
     QPointer<QWebEngineView> view;
     QPointer<QWebEnginePage> watchedPage;
