@@ -14,7 +14,6 @@ const monotonicMs = () => Number(process.hrtime.bigint() / 1000000n);
 const xwin = (...args) => {
   try { execFileSync(process.env.MERVO_XWIN, args.map(String)); return true; } catch { return false; }
 };
-const TITLE = 'Mervo客户端';
 
 // Once the page has loaded: when (epoch ms) and how long its own load took in its renderer.
 async function loadTiming(p) {
@@ -53,10 +52,16 @@ async function logOutToLogin(client) {
   return { total: end - t0, own };
 }
 
-// The first client's window hidden to the tray, a second start: until the window is mapped.
+// The first client's window hidden to the tray (workspace shown), a second start: until the
+// window is mapped again.
 async function secondStart(road, first) {
-  if (!xwin('close', first.child.pid, TITLE)) throw new Error('no window to hide');
-  await waitFor('the window to hide', () => !xwin('viewable', first.child.pid, TITLE));
+  // The main window carries the product's name by now; the tray icon's window is named
+  // after the program.
+  const titles = execFileSync('bash', ['-c', `for w in $(xdotool search --onlyvisible --pid ${
+    first.child.pid}); do xdotool getwindowname $w; done`]).toString().split('\n');
+  const title = titles.find((t) => t && t !== 'MervoClient');
+  if (!title || !xwin('close', first.child.pid, title)) throw new Error('no window to hide');
+  await waitFor('the window to hide', () => !xwin('viewable', first.child.pid, title));
   await sleep(500);
   const watch = spawn(process.env.MERVO_MAPWATCH, [String(first.child.pid)]);
   let shownAt = '';
@@ -64,7 +69,8 @@ async function secondStart(road, first) {
   const watched = new Promise((resolve) => watch.on('close', resolve));
   await sleep(100); // the watch listens before the second process starts
   const t0 = monotonicMs();
-  const second = spawn(path.join(road.bin, 'MervoClient'), [], { cwd: road.root, stdio: 'ignore' });
+  const log = fs.openSync(path.join(road.root, 'second.log'), 'a');
+  const second = spawn(path.join(road.bin, 'MervoClient'), [], { cwd: road.root, stdio: ['ignore', log, log] });
   const ended = new Promise((resolve) => second.on('exit', resolve));
   await watched;
   await ended;
@@ -82,8 +88,9 @@ try {
   const rows = { login: [], logout: [], second: [] };
   for (let r = 0; r <= rounds; ++r) {
     const a = await loginToWorkspace(client);
-    const b = await logOutToLogin(client);
+    // Closing the window hides it only while the workspace is shown (the login view quits).
     const c = await secondStart(road, client);
+    const b = await logOutToLogin(client);
     if (r === 0) continue; // warm-up: first loads fill the caches
     rows.login.push(a);
     rows.logout.push(b);

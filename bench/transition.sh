@@ -9,4 +9,9 @@ ensure_display "$@"
 export MERVO_BIN_DIR="$BUILD/bin" MERVO_DEMO_SERVICE="$BUILD/demo/server/mervo-demo-service"
 export MERVO_DEMO_DIR="$(cd "$(dirname "$0")/../demo" && pwd)"
 export MERVO_XWIN="$BUILD/tests/support/mervo-xwin" MERVO_MAPWATCH="$BUILD/bench/bench-mapwatch"
+# A system tray, so that closing the window hides it there.
+trayer --edge top --widthtype pixel --width 64 &
+tray=$!
+trap 'kill $tray 2>/dev/null' EXIT
+for _ in $(seq 100); do "$MERVO_XWIN" tray && break; sleep 0.1; done
 node "$(dirname "$0")/transition.mjs"
