@@ -221,18 +221,18 @@ void WorkspaceDownloads::reportFailure(const QString &fileName, const QString &r
     box->addButton(QStringLiteral("关闭"), QMessageBox::RejectRole);
     if (resumable) {
         QPointer<QWebEngineDownloadItem> item(resumable);
-        auto retrying = std::make_shared<bool>(false);
-        connect(box, &QMessageBox::buttonClicked, box, [item, retry, retrying](QAbstractButton *b) {
+        connect(box, &QMessageBox::buttonClicked, box, [box, item, retry](QAbstractButton *b) {
             if (b == retry && item &&
                 item->state() == QWebEngineDownloadItem::DownloadInterrupted) {
-                *retrying = true;
+                box->setProperty("mervoRetrying", true);
                 qDebug() << "download retried:" << item->downloadFileName();
                 item->resume();
             }
         });
         // Given up: nothing the transfer wrote stays.
-        connect(box, &QObject::destroyed, resumable, [item, retrying] {
-            if (item && !*retrying && item->state() == QWebEngineDownloadItem::DownloadInterrupted)
+        connect(box, &QObject::destroyed, resumable, [item](QObject *gone) {
+            if (item && !gone->property("mervoRetrying").toBool() &&
+                item->state() == QWebEngineDownloadItem::DownloadInterrupted)
                 discardPartial(item);
         });
     }

@@ -163,7 +163,9 @@ void FindBar::place()
 
 bool FindBar::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == view) {
+    // The bar's parent is the view; compared as an object, since the view may be part way
+    // through its destruction when its last child events come.
+    if (watched == parent()) {
         // The view's page widget comes anew with a renderer and would cover the bar.
         if (!isHidden() &&
             (event->type() == QEvent::Resize || event->type() == QEvent::ChildAdded)) {
