@@ -5,6 +5,10 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QNetworkProxyFactory>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QOpenGLFunctions>
+#include <QQuickWindow>
 #include <QTranslator>
 #include <QWebEngineProfile>
 
@@ -32,6 +36,54 @@ bool installTranslations(QCoreApplication *app)
 void useSystemProxy()
 {
     QNetworkProxyFactory::setUseSystemConfiguration(true);
+}
+
+bool isSoftwareRenderer(const QByteArray &renderer)
+{
+    // Mesa's llvmpipe, softpipe and swrast, Google's SwiftShader, and Windows' WARP
+    // (behind ANGLE it is named "Microsoft Basic Render Driver").
+    static const char *const software[] = {"llvmpipe", "softpipe", "software rasterizer",
+                                           "swrast", "swiftshader", "basic render driver"};
+    const QByteArray name = renderer.toLower();
+    for (const char *word : software)
+        if (name.contains(word))
+            return true;
+    return false;
+}
+
+bool compositeInSoftwareWithoutGpu()
+{
+    // The context Qt shares with the web views (Qt::AA_ShareOpenGLContexts) tells which
+    // OpenGL the views would get.
+    QOpenGLContext *shared = QOpenGLContext::globalShareContext();
+    if (!shared || !shared->isValid())
+        return false;
+    QOffscreenSurface surface;
+    surface.setFormat(shared->format());
+    surface.create();
+    if (!surface.isValid() || !shared->makeCurrent(&surface))
+        return false;
+    const auto *renderer =
+        reinterpret_cast<const char *>(shared->functions()->glGetString(GL_RENDERER));
+    const QByteArray name(renderer ? renderer : "");
+    shared->doneCurrent();
+    if (!isSoftwareRenderer(name))
+        return false;
+    qInfo().noquote() << "graphics: OpenGL is a software rasterizer (" + QString::fromLatin1(name)
+                             + "), views are composited in software";
+    QQuickWindow::setSceneGraphBackend(QSGRendererInterface::Software);
+    return true;
+}
+
+void shareOneRendererProcess()
+{
+    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    // Whoever sets a process model of their own (for a diagnosis) keeps it.
+    if (flags.contains("--renderer-process-limit") || flags.contains("--single-process")
+        || flags.contains("--process-per-"))
+        return;
+    flags.append(flags.isEmpty() ? "" : " ").append("--renderer-process-limit=1");
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
 }
 
 } // namespace ClientEnvironment

@@ -1,5 +1,6 @@
 #pragma once
 
+class QByteArray;
 class QCoreApplication;
 
 // What the client sets up for itself and its plug-ins at start: Chinese
@@ -17,5 +18,19 @@ bool installTranslations(QCoreApplication *app);
 // Network requests of Qt and of the web views follow the system's proxy settings
 // (http_proxy, https_proxy, no_proxy on Linux).
 void useSystemProxy();
+
+// After the application object, before the first web view or profile. Where OpenGL is
+// a software rasterizer (virtual machines, remote desktops, Xvfb), emulating a GPU on
+// the processor only costs time: the views are composited in software instead, and
+// Chromium draws without its GPU path. Returns whether it did.
+bool compositeInSoftwareWithoutGpu();
+
+// Whether an OpenGL renderer name (GL_RENDERER) names a software rasterizer.
+bool isSoftwareRenderer(const QByteArray &renderer);
+
+// Before the first web view or profile: all pages share one renderer process. They
+// all come from the one service and the client itself, and a module switch then
+// starts no process of its own (a new renderer costs 100-200 ms on the way).
+void shareOneRendererProcess();
 
 } // namespace ClientEnvironment

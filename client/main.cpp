@@ -41,6 +41,20 @@ static void returnFreedBuffers()
 #endif
 }
 
+// Whether a client of this user and session runs already; the connection itself wakes it
+// (its window comes back). Asked with a bare QCoreApplication, so that a second start ends
+// before the windowing system, OpenGL and the web engine start: they take most of a start.
+static bool wokeRunningClient(int &argc, char **argv)
+{
+    QCoreApplication probe(argc, argv);
+    QDir::setCurrent(QCoreApplication::applicationDirPath());
+    const QSettings settings(configFileName(), QSettings::IniFormat);
+    if (settings.value(QStringLiteral("Sys/MultiClient"), false).toBool())
+        return false;
+    SingleInstance instance(QStringLiteral("mervo_client"));
+    return !instance.serverName().isEmpty() && instance.isRunning();
+}
+
 int main(int argc, char *argv[])
 {
     returnFreedBuffers();
@@ -49,14 +63,13 @@ int main(int argc, char *argv[])
     QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps, true);
     QCoreApplication::setAttribute(Qt::AA_UseOpenGLES, true);
     ClientEnvironment::useChineseLocale();
+    if (wokeRunningClient(argc, argv))
+        return 0;
+
     QtWebEngine::initialize();
+    ClientEnvironment::shareOneRendererProcess();
 
     auto app = std::make_unique<QApplication>(argc, argv);
-    // Before the web profile exists: it reads the proxy choice once.
-    ClientEnvironment::useSystemProxy();
-    ClientEnvironment::installTranslations(app.get());
-    QWebEngineSettings::defaultSettings()->setAttribute(QWebEngineSettings::PdfViewerEnabled,
-                                                        true);
     // From here on every relative path (settings, plug-ins, updater) is the program folder.
     QDir::setCurrent(QCoreApplication::applicationDirPath());
     QApplication::setQuitOnLastWindowClosed(false);
@@ -72,10 +85,9 @@ int main(int argc, char *argv[])
     if (!multiClient && !guarded)
         qWarning() << "single instance: no private runtime folder, running unguarded";
     if (guarded) {
-        if (instance->isRunning())
-            return 0;
         if (!instance->listen()) {
-            // A start racing this one won the name: it shows its window, we end.
+            // A client started since the first look, or a start racing this one, won the
+            // name: it shows its window, we end.
             if (instance->lostToRunningInstance())
                 return 0;
             qDebug() << instance->errorString();
@@ -85,6 +97,15 @@ int main(int argc, char *argv[])
             return 1;
         }
     }
+
+    // Only the first start gets this far: a second one wakes the first and ends before
+    // the web engine starts. Before the web profile exists: it reads the proxy choice
+    // once, and the graphics path when it starts.
+    ClientEnvironment::useSystemProxy();
+    ClientEnvironment::compositeInSoftwareWithoutGpu();
+    ClientEnvironment::installTranslations(app.get());
+    QWebEngineSettings::defaultSettings()->setAttribute(QWebEngineSettings::PdfViewerEnabled,
+                                                        true);
 
     auto updater = std::make_unique<QProcess>();
     updater->setProcessChannelMode(QProcess::ForwardedErrorChannel);
