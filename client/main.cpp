@@ -18,10 +18,6 @@
 
 #include <memory>
 
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
-
 // Maximised; where no window manager maximises (a bare X server), the window
 // takes the screen's available area itself.
 static void showFullWindow(MainWindow *window)
@@ -29,16 +25,6 @@ static void showFullWindow(MainWindow *window)
     if (QScreen *screen = window->screen())
         window->setGeometry(screen->availableGeometry());
     window->showMaximized();
-}
-
-// Big buffers (a view's GL surfaces, a page's images) go back to the system once freed.
-// glibc would raise its mmap threshold to the size of the first such buffer freed (the
-// waiting page's view) and keep every later one in the heap for good.
-static void returnFreedBuffers()
-{
-#ifdef __GLIBC__
-    mallopt(M_MMAP_THRESHOLD, 256 * 1024);
-#endif
 }
 
 // Whether a client of this user and session runs already; the connection itself wakes it
@@ -57,7 +43,6 @@ static bool wokeRunningClient(int &argc, char **argv)
 
 int main(int argc, char *argv[])
 {
-    returnFreedBuffers();
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts, true);
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
     QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps, true);

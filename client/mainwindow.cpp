@@ -4,6 +4,7 @@
 #include "autostart.h"
 #include "closedialog.h"
 #include "configfile.h"
+#include "heaptrim.h"
 #include "jsstring.h"
 #include "notificationpresenter.h"
 #include "plugininterface.h"
@@ -37,6 +38,7 @@ MainWindow::MainWindow(QWidget *parent)
     trayIcon->setVisible(true);
     connect(trayIcon, &QSystemTrayIcon::activated, this, &MainWindow::slt_ActivatedTrayIcon);
     notifications = new NotificationPresenter(trayIcon, this);
+    heapTrim = new HeapTrim(this);
 
     trayMenu = new QMenu(this);
     auto *quitAction = new QAction(QStringLiteral("退出客户端"), this);
@@ -143,6 +145,7 @@ void MainWindow::onLoadFinished(bool ok)
 {
     QWebEngineView *view = currentPlugin ? currentPlugin->getWeb() : nullptr;
     qDebug() << "load view end:" << ok << (view ? view->url() : QUrl());
+    heapTrim->soon();
     if (!view || currentPluginId() != QLatin1String(MERVO_LOGIN_PLUGIN_ID))
         return;
     QSettings settings(configFileName(), QSettings::IniFormat);
@@ -301,6 +304,7 @@ void MainWindow::handleClose(QCloseEvent *event)
     if (action == QLatin1String("min")) {
         if (trayAvailable) {
             hide();
+            heapTrim->soon();
             notifications->otherMessageShown();
             downloadBalloonShown = false;
             trayIcon->showMessage(QStringLiteral("最小化"), QStringLiteral("托盘图标(右键退出)"),

@@ -8,6 +8,7 @@ namespace Ui {
 class MainWindow;
 }
 
+class HeapTrim;
 class NotificationPresenter;
 class PluginInterface;
 class QCloseEvent;
@@ -58,6 +59,7 @@ private:
     QSystemTrayIcon *trayIcon = nullptr;
     QMenu *trayMenu = nullptr;
     NotificationPresenter *notifications = nullptr;
+    HeapTrim *heapTrim = nullptr;
     QAction *autostartAction = nullptr;
     bool downloadBalloonShown = false;
 };
