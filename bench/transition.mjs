@@ -43,11 +43,16 @@ async function clickAt(p, selector) {
   return Math.round(t0);
 }
 
+// Nothing is asked of the client while it switches: the pages are looked for once the
+// switch is over, and their load read from their own timing.
+const settle = () => sleep(1500);
+
 async function loginToWorkspace(client) {
   const login = await page(client, /\/login\/index\.html/);
   await loadTiming(login);
   await login.type('#password', 'demo');
   const t0 = await clickAt(login, '#login');
+  await settle();
   const work = await page(client, /\/workspace\/main\.html/);
   const { end, own } = await loadTiming(work);
   await work.ready('#who');
@@ -58,6 +63,7 @@ async function loginToWorkspace(client) {
 async function logOutToLogin(client) {
   const work = await page(client, /\/workspace\/main\.html/);
   const t0 = await clickAt(work, '#logout');
+  await settle();
   const login = await page(client, /\/login\/index\.html/);
   const { end, own } = await loadTiming(login);
   await login.close();
