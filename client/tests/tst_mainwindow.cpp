@@ -145,6 +145,41 @@ private slots:
                  QStringLiteral("zh-CN,zh"));
     }
 
+    void graphicsAndProcessModel_softwareRasterizersKnown_ownProcessFlagsKept()
+    {
+        const struct
+        {
+            const char *renderer;
+            bool software;
+        } renderers[] = {{"llvmpipe (LLVM 15.0.6, 256 bits)", true},
+                         {"Software Rasterizer", true},
+                         {"Google SwiftShader", true},
+                         {"ANGLE (Microsoft Basic Render Driver Direct3D11 vs_5_0 ps_5_0)", true},
+                         {"Mesa Intel(R) UHD Graphics 620 (KBL GT2)", false},
+                         {"ANGLE (NVIDIA GeForce GTX 1050 Direct3D11 vs_5_0 ps_5_0)", false},
+                         {"", false}};
+        for (const auto &r : renderers)
+            QVERIFY2(ClientEnvironment::isSoftwareRenderer(r.renderer) == r.software, r.renderer);
+
+        const QByteArray saved = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+        const struct
+        {
+            const char *before;
+            const char *after;
+        } flags[] = {{"", "--renderer-process-limit=1"},
+                     {"--disable-gpu", "--disable-gpu --renderer-process-limit=1"},
+                     {"--renderer-process-limit=4", "--renderer-process-limit=4"},
+                     {"--single-process", "--single-process"},
+                     {"--process-per-site", "--process-per-site"}};
+        for (const auto &f : flags) {
+            qputenv("QTWEBENGINE_CHROMIUM_FLAGS", f.before);
+            ClientEnvironment::shareOneRendererProcess();
+            ClientEnvironment::shareOneRendererProcess(); // a second call adds nothing
+            QCOMPARE(qgetenv("QTWEBENGINE_CHROMIUM_FLAGS"), QByteArray(f.after));
+        }
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", saved);
+    }
+
     void webNotification_trayBalloonWithItsTitle_clickBringsWindowBackAndTellsThePage()
     {
         MainWindow w;
