@@ -105,10 +105,6 @@ QLayout *Product::centerLayout(QString url)
     profile->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
     AliimSchemeHandler::installOn(profile);
 
-    QWebEngineProfile *defaultProfile = QWebEngineProfile::defaultProfile();
-    defaultProfile->cookieStore()->deleteAllCookies();
-    defaultProfile->clearHttpCache();
-
     view->setContentsMargins(0, 0, 0, 0);
     view->setContextMenuPolicy(Qt::NoContextMenu);
     const QString host = NavigationRules::baseHostOf(url);
@@ -137,7 +133,14 @@ QLayout *Product::centerLayout(QString url)
     view->setMainPage(page, policy);
     // The waiting page in a second page set up alike, over the view's own page, whose
     // renderer starts meanwhile; the workspace then loads into the running page.
-    view->startLoad(QUrl(url), newWorkspacePage(policy));
+    ProductMainPage *waiting = newWorkspacePage(policy);
+    // The login's cookies and cached answers go before the workspace loads: once the
+    // waiting page stands (clearing the caches while it loads slows it down: the
+    // renderer's own caches go too), or at the latest when the view starts another load.
+    loginSessionCleared = false;
+    connect(waiting, &QWebEnginePage::loadFinished, this, &Product::clearLoginSession);
+    connect(page, &QWebEnginePage::loadStarted, this, &Product::clearLoginSession);
+    view->startLoad(QUrl(url), waiting);
     return layout;
 }
 
@@ -211,6 +214,16 @@ void Product::onServiceError()
         reloadedAfterError = true;
         view->outage()->reloadSoon();
     }
+}
+
+void Product::clearLoginSession()
+{
+    if (loginSessionCleared)
+        return;
+    loginSessionCleared = true;
+    QWebEngineProfile *profile = QWebEngineProfile::defaultProfile();
+    profile->cookieStore()->deleteAllCookies();
+    profile->clearHttpCache();
 }
 
 void Product::deleteCookie(QWebEnginePage *page)

@@ -40,6 +40,7 @@ private:
     void reload(bool ok);
     void onServiceError();
     void deleteCookie(QWebEnginePage *page);
+    void clearLoginSession();
     ProductMainPage *newWorkspacePage(const std::shared_ptr<const TrustPolicy> &policy);
 
     PluginManagerInterface *pluginManager = nullptr;
@@ -47,4 +48,5 @@ private:
     QPointer<QProgressBar> progressBar;
     int loadCount = 0;
     bool reloadedAfterError = false;
+    bool loginSessionCleared = false;
 };

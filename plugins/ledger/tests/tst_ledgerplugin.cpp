@@ -17,6 +17,9 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QNetworkCookie>
+#include <QWebEngineCookieStore>
+#include <QWebEngineProfile>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMessageBox>
@@ -330,6 +333,35 @@ private slots:
         QCOMPARE(bar->height(), 1);
         QVERIFY(bar->styleSheet().contains("#2881C7"));
         QCOMPARE(bar->value(), 0);
+    }
+
+    void loginCookies_goneBeforeTheWorkspaceLoads()
+    {
+        std::atomic<int> requests{0}, withCookie{0};
+        server.server().Get("/session.html", [&](const httplib::Request &req,
+                                                 httplib::Response &res) {
+            if (req.get_header_value("Cookie").find("login=1") != std::string::npos)
+                ++withCookie;
+            ++requests;
+            res.set_content("<html><body>session</body></html>", "text/html");
+        });
+        // The login left a cookie, and pages of the default profile send it.
+        showWorkspace();
+        QWebEngineProfile::defaultProfile()->cookieStore()->setCookie(
+            QNetworkCookie("login", "1"), server.url("/"));
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                view()->load(server.url("/session.html"));
+                return WebTest::waitLoaded(view(), server.url("/session.html")) && withCookie > 0;
+            },
+            10000));
+        // A new workspace starts without it.
+        host.release();
+        QVERIFY(QTest::qWaitFor([&] { return view() == nullptr; }, 5000));
+        const int before = requests;
+        QVERIFY(host.show(server.url("/session.html").toString()));
+        QVERIFY(QTest::qWaitFor([&] { return requests > before; }, 10000));
+        QCOMPARE(withCookie.load(), 1);
     }
 
     void mainPolicy_redirectAwayLogsOut_linkClickAndTypedTencentAndSubFrameStay()
