@@ -111,11 +111,13 @@ int main(int argc, char *argv[])
     }
 
     const int result = app->exec();
+    // A start from now on finds no client to wake and starts afresh, rather than waking
+    // one that is going away.
+    instance.reset();
     window.reset();
     // The released views and pages go now, before the web profile shuts down.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     updater.reset();
-    instance.reset();
     settings.reset();
     app.reset();
     return result;

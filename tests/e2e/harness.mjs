@@ -116,6 +116,9 @@ export class Road {
     for (const c of this.clients) if (!c.exited) c.child.kill('SIGKILL');
     for (const pid of this.programPids()) try { process.kill(pid, 'SIGKILL'); } catch {}
     this.service?.kill();
+    // Until they are gone: a client still dying holds its single-instance name, and the
+    // next road's client would take it for a running one and end.
+    await waitFor('the killed clients to end', () => this.programPids().length === 0, 10000);
     await sleep(200);
   }
 }
