@@ -1,5 +1,6 @@
 #include "singleinstance.h"
 
+#include <QDebug>
 #include <QLocalSocket>
 
 // The operating-system parts (serverName, isRunning, listen, releaseGuard) live in
@@ -19,13 +20,26 @@ SingleInstance::~SingleInstance()
     releaseGuard();
 }
 
-bool SingleInstance::answers(int timeoutMs) const
+SingleInstance::Answer SingleInstance::answer(int connectMs, int ackMs) const
 {
     if (name.isEmpty())
-        return false;
+        return Answer::Nobody;
     QLocalSocket socket;
     socket.connectToServer(name, QIODevice::ReadWrite);
-    return socket.waitForConnected(timeoutMs);
+    if (!socket.waitForConnected(connectMs))
+        return Answer::Nobody;
+    // A client killed a moment ago still holds its listening socket until the system has
+    // closed its files: the connection succeeds, and is reset once the socket goes.
+    if (socket.waitForReadyRead(ackMs) || socket.bytesAvailable() > 0)
+        return Answer::Woken;
+    if (socket.state() != QLocalSocket::ConnectedState) {
+        qInfo() << "single instance: the client holding" << name
+                << "went away without answering";
+        return Answer::Nobody;
+    }
+    qInfo() << "single instance: the client holding" << name << "has not answered within"
+            << ackMs << "ms; taking it for a running client that is busy";
+    return Answer::Busy;
 }
 
 QString SingleInstance::errorString() const
@@ -35,9 +49,11 @@ QString SingleInstance::errorString() const
 
 void SingleInstance::onNewConnection()
 {
-    // The connection carries no data; accept and drop it so later starts never
-    // fill the pending queue.
+    // A later start sends nothing; one byte back tells it that a live client took its
+    // call. Each connection is dropped at once so later starts never fill the queue.
     while (QLocalSocket *socket = server.nextPendingConnection()) {
+        socket->write("1", 1);
+        socket->flush();
         socket->disconnectFromServer();
         socket->deleteLater();
     }

@@ -5,8 +5,9 @@
 #include <QString>
 
 // Keeps one client per user and desktop session: the first start listens on a local
-// server name private to that user and session; later starts connect to it (the
-// connection itself is the whole message) and the first instance brings its window back.
+// server name private to that user and session; later starts connect to it and the first
+// instance brings its window back and answers with one byte. A connection that closes
+// without that byte came from a client that was going away: its name is free.
 class SingleInstance final : public QObject
 {
     Q_OBJECT
@@ -21,8 +22,9 @@ public:
     static QString serverName(const QString &key);
     QString serverName() const { return name; }
 
-    // Whether another instance accepts connections on the name (waits up to 30 s). On
-    // Windows it first lets that instance take the foreground.
+    // Whether another instance holds the name; the call wakes it. Connecting waits up to
+    // 30 s, its answer up to 5 s (one that has not answered by then counts as running).
+    // On Windows it first lets that instance take the foreground.
     bool isRunning();
 
     // Starts listening. A name held by a live instance is never taken over; a
@@ -44,7 +46,12 @@ public slots:
     void onNewConnection();
 
 private:
-    bool answers(int timeoutMs) const;
+    enum class Answer { Nobody, Woken, Busy };
+    // Connects to the name (bounded by connectMs) and waits up to ackMs for the running
+    // instance's byte. Busy: connected, but its event loop has not answered yet (it is
+    // still starting, or hangs).
+    Answer answer(int connectMs, int ackMs) const;
+    bool answers(int connectMs, int ackMs) const { return answer(connectMs, ackMs) != Answer::Nobody; }
     void releaseGuard();
 
     QLocalServer server;

@@ -18,7 +18,7 @@ QString SingleInstance::serverName(const QString &key)
 
 bool SingleInstance::isRunning()
 {
-    return answers(30000);
+    return answers(30000, 5000);
 }
 
 bool SingleInstance::listen()
@@ -45,7 +45,7 @@ bool SingleInstance::listen()
         return true;
     if (server.serverError() != QAbstractSocket::AddressInUseError)
         return false;
-    if (answers(2000)) {
+    if (answers(2000, 2000)) {
         m_lostToRunning = true;
         return false;
     }

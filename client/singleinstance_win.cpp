@@ -48,7 +48,7 @@ bool SingleInstance::isRunning()
     // The running instance raises its window from the background, which Windows only
     // allows when the process the user just started hands its foreground right on.
     AllowSetForegroundWindow(ASFW_ANY);
-    return answers(30000);
+    return answers(30000, 5000);
 }
 
 // Creates the pipe's first instance ("first instance only", so a name someone else
@@ -106,7 +106,7 @@ bool SingleInstance::listen()
                    << GetLastError();
 
     bool listening = false;
-    if (answers(2000)) {
+    if (answers(2000, 2000)) {
         m_lostToRunning = true;
     } else if (!locked) {
         m_error = QStringLiteral("the single-instance lock is held by a start that does not "

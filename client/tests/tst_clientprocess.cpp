@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLocalServer>
 #include <QProcess>
 #include <QtTest>
 
@@ -145,6 +146,21 @@ private slots:
         QVERIFY(mainWindow(b));
         QCOMPARE(b->state(), QProcess::Running);
         QCOMPARE(updaterRuns(), 2);
+
+        // A client going away still accepts connections until its socket is closed; a
+        // start in that moment must not take it for a running one and end unseen.
+        b->kill();
+        QVERIFY(b->waitForFinished(5000));
+        const QString name = qEnvironmentVariable("XDG_RUNTIME_DIR") + "/mervo_client";
+        QLocalServer dying;
+        QLocalServer::removeServer(name);
+        QVERIFY(dying.listen(name));
+        QProcess *c = start();
+        QVERIFY(dying.waitForNewConnection(20000));
+        dying.close();
+        QVERIFY(mainWindow(c));
+        QCOMPARE(c->state(), QProcess::Running);
+        QCOMPARE(updaterRuns(), 3);
     }
 
     // Another user is another runtime folder; without XDG_RUNTIME_DIR the client makes
