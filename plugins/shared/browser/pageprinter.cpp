@@ -62,20 +62,22 @@ void print(QWebEnginePage *page, QWidget *parent)
     // On the heap: the window it belongs to may close while it runs, and take it along.
     QPointer<QPrintDialog> dialog = new QPrintDialog(printer.get(), parent);
     dialog->setWindowTitle(QStringLiteral("打印"));
-    auto toPdf = std::make_shared<bool>(false);
+    // The choice is kept on the dialog itself, read before it goes.
+    static const char toPdfChosen[] = "mervoToPdf";
     if (auto *box = dialog->findChild<QDialogButtonBox *>()) {
         QPushButton *pdf =
             box->addButton(QStringLiteral("打印到 PDF"), QDialogButtonBox::ActionRole);
         pdf->setObjectName(QStringLiteral("printToPdf"));
         QDialog *d = dialog;
-        QObject::connect(pdf, &QPushButton::clicked, d, [d, toPdf] {
-            *toPdf = true;
+        QObject::connect(pdf, &QPushButton::clicked, d, [d] {
+            d->setProperty(toPdfChosen, true);
             d->reject();
         });
     }
     const int answer = dialog->exec();
+    const bool toPdf = dialog && dialog->property(toPdfChosen).toBool();
     delete dialog.data();
-    if (guard && owner && *toPdf) {
+    if (guard && owner && toPdf) {
         printToPdf(guard, owner);
     } else if (guard && owner && answer == QDialog::Accepted) {
         qDebug() << "print to:" << printer->printerName() << printer->outputFileName();
