@@ -1,5 +1,6 @@
 #include "productwebengineview.h"
 
+#include "crashreload.h"
 #include "navigationrules.h"
 #include "outageretry.h"
 #include "secondarywindows.h"
@@ -9,7 +10,6 @@
 
 #include <QDebug>
 #include <QKeyEvent>
-#include <QMetaEnum>
 #include <QProgressBar>
 #include <QTimer>
 #include <QWebEngineProfile>
@@ -30,8 +30,7 @@ ProductWebEngineView::ProductWebEngineView(QProgressBar *bar, bool isMainView)
     connect(QWebEngineProfile::defaultProfile(), &QWebEngineProfile::downloadRequested, this,
             &ProductWebEngineView::onDownloadRequested);
     connect(this, &QWebEngineView::loadProgress, this, &ProductWebEngineView::onLoadProgress);
-    connect(this, &QWebEngineView::renderProcessTerminated, this,
-            &ProductWebEngineView::onRenderProcessTerminated);
+    CrashReload::attach(this);
 }
 
 void ProductWebEngineView::startLoad(const QUrl &url, QWebEnginePage *waiting)
@@ -59,19 +58,6 @@ void ProductWebEngineView::onLoadProgress(int progress)
     const int value = NavigationRules::progressBarValue(progress);
     if (progressBar && value >= 0)
         progressBar->setValue(value);
-}
-
-void ProductWebEngineView::onRenderProcessTerminated(
-    QWebEnginePage::RenderProcessTerminationStatus status, int exitCode)
-{
-    qDebug() << "pageExit:" << exitCode << " - "
-             << QMetaEnum::fromType<QWebEnginePage::RenderProcessTerminationStatus>().valueToKey(
-                    status);
-    if (!crashThrottle.allowReload()) {
-        qDebug() << "page keeps crashing, automatic reload stopped (F5 reloads):" << url();
-        return;
-    }
-    QTimer::singleShot(0, this, [this] { reload(); });
 }
 
 void ProductWebEngineView::keyReleaseEvent(QKeyEvent *event)

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "crashthrottle.h"
 #include "trustpolicy.h"
 
 #include <QPointer>
@@ -58,8 +57,6 @@ protected:
 
 private:
     void onLoadProgress(int progress);
-    void onRenderProcessTerminated(QWebEnginePage::RenderProcessTerminationStatus status,
-                                   int exitCode);
 
     QPointer<QProgressBar> progressBar;
     QPointer<QWebEnginePage> mainPage;
@@ -70,5 +67,4 @@ private:
     bool isMainView;
     QString baseHost;
     QUrl startUrl;
-    CrashThrottle crashThrottle;
 };

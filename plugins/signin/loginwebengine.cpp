@@ -1,6 +1,7 @@
 #include "loginwebengine.h"
 
 #include "basedialog.h"
+#include "crashreload.h"
 #include "outageretry.h"
 #include "registerpage.h"
 #include "servicepage.h"
@@ -15,6 +16,7 @@ LoginWebEngine::LoginWebEngine(PluginManagerInterface *manager)
     : manager(manager)
 {
     ViewFeatures::attach(this);
+    CrashReload::attach(this);
 }
 
 void LoginWebEngine::startLoading(const QUrl &url, QWebEnginePage *waiting,
@@ -23,13 +25,6 @@ void LoginWebEngine::startLoading(const QUrl &url, QWebEnginePage *waiting,
     qDebug() << "====loading page start";
     m_targetUrl = url;
     new OutageRetry(this);
-    connect(this, &QWebEngineView::renderProcessTerminated, this,
-            [](QWebEnginePage::RenderProcessTerminationStatus status, int exitCode) {
-                qDebug() << "====>qwebengine render error status:"
-                         << QMetaEnum::fromType<QWebEnginePage::RenderProcessTerminationStatus>()
-                                .valueToKey(status)
-                         << "   exitcode:" << exitCode;
-            });
     setPage(page);
     setZoomFactor(ZoomControl::storedFactor()); // the level the login page will load at
     overlay = WaitingOverlay::show(this, waiting);

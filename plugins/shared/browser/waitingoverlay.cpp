@@ -1,5 +1,6 @@
 #include "waitingoverlay.h"
 
+#include "crashreload.h"
 #include "zoomcontrol.h"
 
 #include <QApplication>
@@ -22,6 +23,9 @@ WaitingOverlay::WaitingOverlay(QWebEngineView *view, QWebEnginePage *waiting)
     m_waitingView->setPage(waiting);
     waiting->setParent(m_waitingView);
     m_waitingView->setZoomFactor(ZoomControl::storedFactor());
+    // A renderer lost while the page waits would leave it waiting for ever: it comes back
+    // and asks again.
+    CrashReload::attach(m_waitingView);
     place();
     m_waitingView->show();
     view->installEventFilter(this);

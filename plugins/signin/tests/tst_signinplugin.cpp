@@ -5,6 +5,7 @@
 #include "loginrecord.h"
 #include "logwatch.h"
 #include "pluginhost.h"
+#include "processkill.h"
 #include "testhttpserver.h"
 #include "urlrecorder.h"
 #include "webtesthelpers.h"
@@ -211,6 +212,33 @@ private slots:
         QVERIFY(QTest::qWaitFor(
             [&] { return WebTest::eval(page(), "window.bridgeReady === true").toBool(); }, 10000));
         QCOMPARE(call("wi").toString(), DeviceIdentity::deviceId());
+    }
+
+    // All pages may share one renderer; whichever page it takes down comes back: the waiting
+    // page, which then asks again, and the login page, which reloads.
+    void rendererLost_whileWaitingAndOnTheLoginPage_pagesComeBack()
+    {
+        host.release();
+        host.messages.clear();
+        QVERIFY(host.show());
+        QPointer<QWebEnginePage> waiting = waitingView()->page();
+        qint64 waitingPid = 0;
+        connect(waiting, &QWebEnginePage::loadFinished, this, [&] {
+            if (!waitingPid && (waitingPid = waiting->renderProcessPid()) > 0)
+                ProcessKill::now(waitingPid);
+        });
+        QVERIFY(WebTest::waitLoaded(view(), QUrl(loginUrl())));
+        QVERIFY(waitingPid > 0);
+        QCOMPARE(host.count(ReloadView), 1);
+
+        const qint64 loginPid = page()->renderProcessPid();
+        QVERIFY(ProcessKill::now(loginPid));
+        QVERIFY(QTest::qWaitFor(
+            [&] { return page()->renderProcessPid() > 0 && page()->renderProcessPid() != loginPid; },
+            10000));
+        QVERIFY(WebTest::waitLoaded(view(), QUrl(loginUrl())));
+        QVERIFY(QTest::qWaitFor(
+            [&] { return WebTest::eval(page(), "window.bridgeReady === true").toBool(); }, 10000));
     }
 
     void logined_thenQuicklogin_storeRecord_andSendMessagesInOrder()
