@@ -28,15 +28,12 @@ SingleInstance::Answer SingleInstance::answer(int connectMs, int ackMs) const
     socket.connectToServer(name, QIODevice::ReadWrite);
     if (!socket.waitForConnected(connectMs))
         return Answer::Nobody;
-    // A client killed a moment ago still holds its listening socket until the system has
-    // closed its files: the connection succeeds, and is reset once the socket goes.
-    if (socket.waitForReadyRead(ackMs) || socket.bytesAvailable() > 0)
-        return Answer::Woken;
-    if (socket.state() != QLocalSocket::ConnectedState) {
+    const Answer answer = awaitAnswer(socket, ackMs);
+    if (answer == Answer::Nobody)
         qInfo() << "single instance: the client holding" << name
                 << "went away without answering";
-        return Answer::Nobody;
-    }
+    if (answer != Answer::Busy)
+        return answer;
     qInfo() << "single instance: the client holding" << name << "has not answered within"
             << ackMs << "ms; taking it for a running client that is busy";
     return Answer::Busy;

@@ -1,13 +1,14 @@
 #pragma once
 
 #include <QLocalServer>
+#include <QLocalSocket>
 #include <QObject>
 #include <QString>
 
 // Keeps one client per user and desktop session: the first start listens on a local
 // server name private to that user and session; later starts connect to it and the first
-// instance brings its window back and answers with one byte. A connection that closes
-// without that byte came from a client that was going away: its name is free.
+// instance brings its window back and answers with one byte. A connection reset before
+// any answer came from a client that was going away: its name is free.
 class SingleInstance final : public QObject
 {
     Q_OBJECT
@@ -51,6 +52,10 @@ private:
     // instance's byte. Busy: connected, but its event loop has not answered yet (it is
     // still starting, or hangs).
     Answer answer(int connectMs, int ackMs) const;
+    // The answer on a connected socket (OS part): the running instance's byte, or a close
+    // from an older client that answers by closing (Woken); a connection reset because
+    // its owner went away before it took the call (Nobody); nothing within ackMs (Busy).
+    static Answer awaitAnswer(QLocalSocket &socket, int ackMs);
     bool answers(int connectMs, int ackMs) const { return answer(connectMs, ackMs) != Answer::Nobody; }
     void releaseGuard();
 

@@ -1,9 +1,15 @@
 #include "singleinstance.h"
 
+#include <QDeadlineTimer>
 #include <QDebug>
 #include <QDir>
 #include <QLockFile>
 #include <QStandardPaths>
+
+#include <cerrno>
+
+#include <poll.h>
+#include <sys/socket.h>
 
 QString SingleInstance::serverName(const QString &key)
 {
@@ -58,6 +64,31 @@ bool SingleInstance::listen()
     }
     QLocalServer::removeServer(name);
     return server.listen(name);
+}
+
+SingleInstance::Answer SingleInstance::awaitAnswer(QLocalSocket &socket, int ackMs)
+{
+    // Read from the descriptor itself: Qt reports a reset and an orderly close alike. A
+    // client killed a moment ago still holds its listening socket until the system has
+    // closed its files: the connection succeeds, and is reset once the socket goes.
+    const int fd = int(socket.socketDescriptor());
+    QDeadlineTimer deadline(ackMs);
+    for (;;) {
+        pollfd entry{fd, POLLIN, 0};
+        const int ready = ::poll(&entry, 1, int(deadline.remainingTime()));
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready <= 0)
+            return ready == 0 ? Answer::Busy : Answer::Nobody;
+        char byte = 0;
+        const ssize_t got = ::recv(fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+        if (got >= 0)
+            return Answer::Woken;
+        if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+            return Answer::Nobody;
+        if (deadline.hasExpired())
+            return Answer::Busy;
+    }
 }
 
 void SingleInstance::releaseGuard()

@@ -43,6 +43,16 @@ QString SingleInstance::serverName(const QString &key)
     return QStringLiteral("%1-%2-%3").arg(key).arg(session).arg(sid);
 }
 
+SingleInstance::Answer SingleInstance::awaitAnswer(QLocalSocket &socket, int ackMs)
+{
+    // A pipe goes with its process at once, so a close without the byte comes from an
+    // older client, which answers by closing.
+    if (socket.waitForReadyRead(ackMs) || socket.bytesAvailable() > 0 ||
+        socket.state() != QLocalSocket::ConnectedState)
+        return Answer::Woken;
+    return Answer::Busy;
+}
+
 bool SingleInstance::isRunning()
 {
     // The running instance raises its window from the background, which Windows only

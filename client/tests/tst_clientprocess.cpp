@@ -11,6 +11,11 @@
 
 #include <memory>
 
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 static const QString MainTitle = QStringLiteral("Mervo客户端");
 
 class TestClientProcess : public QObject
@@ -147,17 +152,36 @@ private slots:
         QCOMPARE(b->state(), QProcess::Running);
         QCOMPARE(updaterRuns(), 2);
 
-        // A client going away still accepts connections until its socket is closed; a
-        // start in that moment must not take it for a running one and end unseen.
         b->kill();
         QVERIFY(b->waitForFinished(5000));
         const QString name = qEnvironmentVariable("XDG_RUNTIME_DIR") + "/mervo_client";
-        QLocalServer dying;
-        QLocalServer::removeServer(name);
-        QVERIFY(dying.listen(name));
+        QFile::remove(name);
+
+        // An older client takes the call and closes it without a word: the start ends, as
+        // it always did.
+        {
+            QLocalServer older;
+            QVERIFY(older.listen(name));
+            QProcess *woke = start();
+            QVERIFY(older.waitForNewConnection(20000));
+            older.close();
+            QVERIFY(woke->waitForFinished(20000));
+            QCOMPARE(woke->exitCode(), 0);
+        }
+
+        // A client going away holds its socket, taking no more calls, until the system has
+        // closed it: a start in that moment must not take it for a running one and end
+        // unseen.
+        const int dying = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        qstrncpy(address.sun_path, QFile::encodeName(name).constData(), sizeof address.sun_path);
+        QVERIFY(::bind(dying, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0);
+        QVERIFY(::listen(dying, 8) == 0);
         QProcess *c = start();
-        QVERIFY(dying.waitForNewConnection(20000));
-        dying.close();
+        pollfd call{dying, POLLIN, 0};
+        QCOMPARE(::poll(&call, 1, 20000), 1);
+        ::close(dying);
         QVERIFY(mainWindow(c));
         QCOMPARE(c->state(), QProcess::Running);
         QCOMPARE(updaterRuns(), 3);
