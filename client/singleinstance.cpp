@@ -20,7 +20,7 @@ SingleInstance::~SingleInstance()
     releaseGuard();
 }
 
-SingleInstance::Answer SingleInstance::answer(int connectMs, int ackMs) const
+SingleInstance::Answer SingleInstance::answer(int connectMs, int answerMs) const
 {
     if (name.isEmpty())
         return Answer::Nobody;
@@ -28,14 +28,14 @@ SingleInstance::Answer SingleInstance::answer(int connectMs, int ackMs) const
     socket.connectToServer(name, QIODevice::ReadWrite);
     if (!socket.waitForConnected(connectMs))
         return Answer::Nobody;
-    const Answer answer = awaitAnswer(socket, ackMs);
+    const Answer answer = awaitAnswer(socket, answerMs);
     if (answer == Answer::Nobody)
         qInfo() << "single instance: the client holding" << name
                 << "went away without answering";
     if (answer != Answer::Busy)
         return answer;
     qInfo() << "single instance: the client holding" << name << "has not answered within"
-            << ackMs << "ms; taking it for a running client that is busy";
+            << answerMs << "ms; taking it for a running client that is busy";
     return Answer::Busy;
 }
 
@@ -46,11 +46,9 @@ QString SingleInstance::errorString() const
 
 void SingleInstance::onNewConnection()
 {
-    // A later start sends nothing; one byte back tells it that a live client took its
-    // call. Each connection is dropped at once so later starts never fill the queue.
+    // A later start sends nothing and waits for its call to be closed: that is the answer.
+    // Each connection is dropped at once, so later starts never fill the pending queue.
     while (QLocalSocket *socket = server.nextPendingConnection()) {
-        socket->write("1", 1);
-        socket->flush();
         socket->disconnectFromServer();
         socket->deleteLater();
     }

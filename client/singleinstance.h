@@ -6,9 +6,9 @@
 #include <QString>
 
 // Keeps one client per user and desktop session: the first start listens on a local
-// server name private to that user and session; later starts connect to it and the first
-// instance brings its window back and answers with one byte. A connection reset before
-// any answer came from a client that was going away: its name is free.
+// server name private to that user and session; later starts connect to it, and the first
+// instance brings its window back and closes the call, which is its answer. A call reset
+// before it was taken came from a client that was going away: its name is free.
 class SingleInstance final : public QObject
 {
     Q_OBJECT
@@ -24,7 +24,8 @@ public:
     QString serverName() const { return name; }
 
     // Whether another instance holds the name; the call wakes it. Connecting waits up to
-    // 30 s, its answer up to 5 s (one that has not answered by then counts as running).
+    // 30 s, the answer up to 5 s (an instance that has not answered by then, still
+    // starting or hanging, counts as running).
     // On Windows it first lets that instance take the foreground.
     bool isRunning();
 
@@ -48,15 +49,16 @@ public slots:
 
 private:
     enum class Answer { Nobody, Woken, Busy };
-    // Connects to the name (bounded by connectMs) and waits up to ackMs for the running
-    // instance's byte. Busy: connected, but its event loop has not answered yet (it is
-    // still starting, or hangs).
-    Answer answer(int connectMs, int ackMs) const;
-    // The answer on a connected socket (OS part): the running instance's byte, or a close
-    // from an older client that answers by closing (Woken); a connection reset because
-    // its owner went away before it took the call (Nobody); nothing within ackMs (Busy).
-    static Answer awaitAnswer(QLocalSocket &socket, int ackMs);
-    bool answers(int connectMs, int ackMs) const { return answer(connectMs, ackMs) != Answer::Nobody; }
+    // Connects to the name (bounded by connectMs) and waits up to answerMs for the running
+    // instance to take the call and close it (Woken). Nobody: no instance, or one that went
+    // away before it took the call. Busy: connected, but not answered in time.
+    Answer answer(int connectMs, int answerMs) const;
+    bool answers(int connectMs, int answerMs) const
+    {
+        return answer(connectMs, answerMs) != Answer::Nobody;
+    }
+    // The answer on a connected socket (OS part).
+    static Answer awaitAnswer(QLocalSocket &socket, int answerMs);
     void releaseGuard();
 
     QLocalServer server;

@@ -66,27 +66,27 @@ bool SingleInstance::listen()
     return server.listen(name);
 }
 
-SingleInstance::Answer SingleInstance::awaitAnswer(QLocalSocket &socket, int ackMs)
+SingleInstance::Answer SingleInstance::awaitAnswer(QLocalSocket &socket, int answerMs)
 {
     // Read from the descriptor itself: Qt reports a reset and an orderly close alike. A
     // client killed a moment ago still holds its listening socket until the system has
-    // closed its files: the connection succeeds, and is reset once the socket goes.
+    // closed its files: the call connects, and is reset once the socket goes. Only that
+    // reset frees the name; any other failure is taken for a client that is there.
     const int fd = int(socket.socketDescriptor());
-    QDeadlineTimer deadline(ackMs);
+    QDeadlineTimer deadline(answerMs);
     for (;;) {
         pollfd entry{fd, POLLIN, 0};
         const int ready = ::poll(&entry, 1, int(deadline.remainingTime()));
         if (ready < 0 && errno == EINTR)
             continue;
         if (ready <= 0)
-            return ready == 0 ? Answer::Busy : Answer::Nobody;
+            return Answer::Busy;
         char byte = 0;
-        const ssize_t got = ::recv(fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
-        if (got >= 0)
+        if (::recv(fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT) >= 0)
             return Answer::Woken;
-        if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+        if (errno == ECONNRESET)
             return Answer::Nobody;
-        if (deadline.hasExpired())
+        if ((errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) || deadline.hasExpired())
             return Answer::Busy;
     }
 }

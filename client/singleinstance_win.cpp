@@ -43,12 +43,10 @@ QString SingleInstance::serverName(const QString &key)
     return QStringLiteral("%1-%2-%3").arg(key).arg(session).arg(sid);
 }
 
-SingleInstance::Answer SingleInstance::awaitAnswer(QLocalSocket &socket, int ackMs)
+SingleInstance::Answer SingleInstance::awaitAnswer(QLocalSocket &socket, int answerMs)
 {
-    // A pipe goes with its process at once, so a close without the byte comes from an
-    // older client, which answers by closing.
-    if (socket.waitForReadyRead(ackMs) || socket.bytesAvailable() > 0 ||
-        socket.state() != QLocalSocket::ConnectedState)
+    // A pipe goes with its process, so a closed call is always a taken one.
+    if (socket.state() == QLocalSocket::UnconnectedState || socket.waitForDisconnected(answerMs))
         return Answer::Woken;
     return Answer::Busy;
 }

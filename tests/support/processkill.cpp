@@ -11,6 +11,9 @@ namespace ProcessKill {
 
 bool now(qint64 pid)
 {
+    // 0 and below would name a whole process group (or every process) on Linux.
+    if (pid <= 0)
+        return false;
 #ifdef Q_OS_WIN
     const HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, DWORD(pid));
     if (!process)
