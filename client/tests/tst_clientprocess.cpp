@@ -5,7 +5,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QLocalServer>
 #include <QProcess>
 #include <QScopeGuard>
 #include <QtTest>

@@ -11,7 +11,6 @@
 #include <QDebug>
 #include <QKeyEvent>
 #include <QProgressBar>
-#include <QTimer>
 #include <QWebEngineProfile>
 
 ProductWebEngineView::ProductWebEngineView(QProgressBar *bar, bool isMainView)
