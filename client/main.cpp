@@ -27,8 +27,8 @@ static void showFullWindow(MainWindow *window)
     window->showMaximized();
 }
 
-// Whether a client of this user and session runs already; the connection itself wakes it
-// (its window comes back). Asked with a bare QCoreApplication, so that a second start ends
+// Whether a client of this user and session runs already; the call wakes it (its window
+// comes back). Asked with a bare QCoreApplication, so that a second start ends
 // before the windowing system, OpenGL and the web engine start: they take most of a start.
 static bool wokeRunningClient(int &argc, char **argv)
 {

@@ -116,8 +116,8 @@ export class Road {
     for (const c of this.clients) if (!c.exited) c.child.kill('SIGKILL');
     for (const pid of this.programPids()) try { process.kill(pid, 'SIGKILL'); } catch {}
     this.service?.kill();
-    // Until they are gone: a client still dying holds its single-instance name, and the
-    // next road's client would take it for a running one and end.
+    // Until they are gone, so that the next road starts among none of this road's
+    // processes (a dying client still holds its single-instance name for a moment).
     await waitFor('the killed clients to end', () => this.programPids().length === 0, 10000);
     await sleep(200);
   }
