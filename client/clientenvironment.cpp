@@ -9,8 +9,10 @@
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
 #include <QQuickWindow>
+#include <QRegularExpression>
 #include <QTranslator>
 #include <QWebEngineProfile>
+#include <qtwebenginecoreversion.h>
 
 namespace ClientEnvironment {
 
@@ -75,15 +77,32 @@ bool compositeInSoftwareWithoutGpu()
     return true;
 }
 
-void shareOneRendererProcess()
+void isolateSitesInOneRendererEach()
 {
     QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
     // Whoever sets a process model of their own (for a diagnosis) keeps it.
     if (flags.contains("--renderer-process-limit") || flags.contains("--single-process")
-        || flags.contains("--process-per-"))
+        || flags.contains("--process-per-") || flags.contains("--site-per-process")
+        || flags.contains("--disable-site-isolation-trials"))
         return;
-    flags.append(flags.isEmpty() ? "" : " ").append("--renderer-process-limit=1");
+    flags.append(flags.isEmpty() ? "" : " ")
+        .append("--site-per-process --renderer-process-limit=1");
     qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
+}
+
+QString chromiumVersionOf(const QString &userAgent)
+{
+    static const QRegularExpression chrome(QStringLiteral("\\bChrome/([0-9]+(\\.[0-9]+)*)"));
+    return chrome.match(userAgent).captured(1);
+}
+
+QString webEngineDescription()
+{
+    const QString chromium =
+        chromiumVersionOf(QWebEngineProfile::defaultProfile()->httpUserAgent());
+    return QStringLiteral("Qt WebEngine %1 (Chromium %2)")
+        .arg(QStringLiteral(QTWEBENGINECORE_VERSION_STR),
+             chromium.isEmpty() ? QStringLiteral("unknown") : chromium);
 }
 
 } // namespace ClientEnvironment

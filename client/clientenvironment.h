@@ -2,6 +2,7 @@
 
 class QByteArray;
 class QCoreApplication;
+class QString;
 
 // What the client sets up for itself and its plug-ins at start: Chinese
 // everywhere, whatever the system locale, and the system's proxy settings.
@@ -28,9 +29,17 @@ bool compositeInSoftwareWithoutGpu();
 // Whether an OpenGL renderer name (GL_RENDERER) names a software rasterizer.
 bool isSoftwareRenderer(const QByteArray &renderer);
 
-// Before the first web view or profile: all pages share one renderer process. They
-// all come from the one service and the client itself, and a module switch then
-// starts no process of its own (a new renderer costs 100-200 ms on the way).
-void shareOneRendererProcess();
+// Before the first web view or profile: one renderer process per site. The service's
+// pages share theirs, so a module switch starts no process (a new renderer costs
+// 100-200 ms on the way); a frame of another site never runs in the process that holds
+// the service's pages and their bridges, since the engine gets no security updates.
+void isolateSitesInOneRendererEach();
+
+// "Qt WebEngine 5.15.13 (Chromium 87.0.4280.144)": the engine's release, and the Chromium
+// it carries as its default user agent names it. Creates the default profile.
+QString webEngineDescription();
+
+// The Chromium version in a user agent ("Chrome/87.0.4280.144"), or empty.
+QString chromiumVersionOf(const QString &userAgent);
 
 } // namespace ClientEnvironment

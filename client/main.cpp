@@ -1,6 +1,7 @@
 #include "clientenvironment.h"
 #include "clientwait.h"
 #include "configfile.h"
+#include "enginesandbox.h"
 #include "mainwindow.h"
 #include "singleinstance.h"
 #include "updaterlaunch.h"
@@ -52,7 +53,7 @@ int main(int argc, char *argv[])
         return 0;
 
     QtWebEngine::initialize();
-    ClientEnvironment::shareOneRendererProcess();
+    ClientEnvironment::isolateSitesInOneRendererEach();
 
     auto app = std::make_unique<QApplication>(argc, argv);
     // From here on every relative path (settings, plug-ins, updater) is the program folder.
@@ -83,12 +84,21 @@ int main(int argc, char *argv[])
         }
     }
 
+    // Before the engine starts: without its sandbox it would abort, unseen.
+    const EngineSandbox::Problem sandbox = EngineSandbox::problem();
+    if (sandbox != EngineSandbox::Problem::None) {
+        QMessageBox::critical(nullptr, QStringLiteral("Mervo客户端"),
+                              EngineSandbox::message(sandbox));
+        return 1;
+    }
+
     // Only the first start gets this far: a second one wakes the first and ends before
     // the web engine starts. Before the web profile exists: it reads the proxy choice
     // once, and the graphics path when it starts.
     ClientEnvironment::useSystemProxy();
     ClientEnvironment::compositeInSoftwareWithoutGpu();
     ClientEnvironment::installTranslations(app.get());
+    qInfo().noquote() << "web engine:" << ClientEnvironment::webEngineDescription();
     QWebEngineSettings::defaultSettings()->setAttribute(QWebEngineSettings::PdfViewerEnabled,
                                                         true);
 

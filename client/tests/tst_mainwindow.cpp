@@ -143,6 +143,15 @@ private slots:
         QCOMPARE(box.button(QDialogButtonBox::Save)->text(), QStringLiteral("保存"));
         QCOMPARE(QWebEngineProfile::defaultProfile()->httpAcceptLanguage(),
                  QStringLiteral("zh-CN,zh"));
+        // The start-up line names the engine this build really runs.
+        QVERIFY(QRegularExpression("^Qt WebEngine 5\\.15\\.\\d+ \\(Chromium 8\\d\\.\\d+\\.\\d+\\.\\d+\\)$")
+                    .match(ClientEnvironment::webEngineDescription())
+                    .hasMatch());
+        QCOMPARE(ClientEnvironment::chromiumVersionOf(
+                     "Mozilla/5.0 (X11; Linux x86_64) AppleWebKit/537.36 (KHTML, like Gecko) "
+                     "QtWebEngine/5.15.13 Chrome/87.0.4280.144 Safari/537.36"),
+                 QStringLiteral("87.0.4280.144"));
+        QCOMPARE(ClientEnvironment::chromiumVersionOf("HeadlessChrome/ x"), QString());
     }
 
     void graphicsAndProcessModel_softwareRasterizersKnown_ownProcessFlagsKept()
@@ -166,15 +175,16 @@ private slots:
         {
             const char *before;
             const char *after;
-        } flags[] = {{"", "--renderer-process-limit=1"},
-                     {"--disable-gpu", "--disable-gpu --renderer-process-limit=1"},
+        } flags[] = {{"", "--site-per-process --renderer-process-limit=1"},
+                     {"--disable-gpu", "--disable-gpu --site-per-process --renderer-process-limit=1"},
                      {"--renderer-process-limit=4", "--renderer-process-limit=4"},
                      {"--single-process", "--single-process"},
-                     {"--process-per-site", "--process-per-site"}};
+                     {"--process-per-site", "--process-per-site"},
+                     {"--disable-site-isolation-trials", "--disable-site-isolation-trials"}};
         for (const auto &f : flags) {
             qputenv("QTWEBENGINE_CHROMIUM_FLAGS", f.before);
-            ClientEnvironment::shareOneRendererProcess();
-            ClientEnvironment::shareOneRendererProcess(); // a second call adds nothing
+            ClientEnvironment::isolateSitesInOneRendererEach();
+            ClientEnvironment::isolateSitesInOneRendererEach(); // a second call adds nothing
             QCOMPARE(qgetenv("QTWEBENGINE_CHROMIUM_FLAGS"), QByteArray(f.after));
         }
         qputenv("QTWEBENGINE_CHROMIUM_FLAGS", saved);

@@ -28,6 +28,12 @@ bool ProductMainPage::acceptWebNavigation(const QUrl &url, NavigationType type, 
     return true;
 }
 
+bool ProductMainPage::acceptForeignSite(const QUrl &url, NavigationType type)
+{
+    // The log-out rule first: a redirect away from the service ends the session.
+    return acceptWebNavigation(url, type, true) && ServicePage::acceptForeignSite(url, type);
+}
+
 void ProductMainPage::javaScriptAlert(const QUrl &, const QString &msg)
 {
     runJavaScript(QStringLiteral("$common.disableScreen();"));

@@ -20,6 +20,7 @@ ProductPage::ProductPage(std::shared_ptr<const TrustPolicy> policy, const QStrin
     // Invisible until the first navigation has been judged.
     container->setFixedWidth(0);
     container->setFixedHeight(0);
+    connect(this, &QWebEnginePage::loadFinished, this, &ProductPage::onLoadFinished);
 }
 
 void ProductPage::triggerAction(WebAction action, bool)
@@ -34,21 +35,39 @@ QWebEnginePage *ProductPage::createWindow(WebWindowType)
 
 bool ProductPage::acceptWebNavigation(const QUrl &url, NavigationType type, bool isMainFrame)
 {
-    const QString text = url.toString();
     qDebug() << "productpage"
              << "ProductPage::acceptNavigationRequest" << 52
              << QMetaEnum::fromType<NavigationType>().valueToKey(type) << url << isMainFrame;
     qDebug() << "productpage"
              << "ProductPage::acceptNavigationRequest" << 53 << baseHost;
+    return judgeNavigation(url, false);
+}
 
+bool ProductPage::acceptForeignSite(const QUrl &url, NavigationType type)
+{
+    qDebug() << "productpage"
+             << "ProductPage::acceptNavigationRequest" << 52
+             << QMetaEnum::fromType<NavigationType>().valueToKey(type) << url << true;
+    // A download's own redirects (to a file host, say) stay with its carrier.
+    if (isDownload)
+        return true;
+    if (navigated)
+        return ServicePage::acceptForeignSite(url, type);
+    return judgeNavigation(url, true);
+}
+
+bool ProductPage::judgeNavigation(const QUrl &url, bool foreign)
+{
     const QSettings settings(configFileName(), QSettings::IniFormat);
     const NavigationRules::PassResult pass = NavigationRules::secondaryPass(
-        text, baseHost,
+        url.toString(), baseHost,
         NavigationRules::downloadEntries(configText(settings, QStringLiteral("Sys/DownLoadFile"))));
     if (pass.isDownload)
         isDownload = true;
-
-    if (pass.passes || navigated) {
+    // Another host of the service (Sys/TrustedHosts) is the service too.
+    const bool passes =
+        pass.isDownload || (!foreign && (pass.passes || trustPolicy()->isServiceOrigin(url)));
+    if (passes || navigated) {
         if (!isDownload && container) {
             container->setMinimumHeight(600);
             container->setMinimumWidth(1100);
@@ -62,6 +81,16 @@ bool ProductPage::acceptWebNavigation(const QUrl &url, NavigationType type, bool
     DesktopHandOff::open(url);
     closeWindow();
     return false;
+}
+
+void ProductPage::onLoadFinished(bool ok)
+{
+    // A download carrier whose address turned out to be a page of another site: that
+    // page is for the browser, not for an invisible window.
+    if (ok && isDownload && trustPolicy()->isForeignSite(url())) {
+        handForeignSiteToBrowser(url());
+        closeWindow();
+    }
 }
 
 void ProductPage::navigationHandedOff(const QUrl &)

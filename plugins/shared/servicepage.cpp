@@ -54,6 +54,8 @@ QWidget *ServicePage::dialogParent() const
 
 bool ServicePage::acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame)
 {
+    if (isMainFrame && m_policy->isForeignSite(url))
+        return acceptForeignSite(url, type);
     if (isWebNavigation(url))
         return acceptWebNavigation(url, type, isMainFrame);
     if (DesktopHandOff::isChatScheme(url) && type != NavigationTypeLinkClicked
@@ -64,6 +66,19 @@ bool ServicePage::acceptNavigationRequest(const QUrl &url, NavigationType type, 
         DesktopHandOff::open(url);
     navigationHandedOff(url);
     return false;
+}
+
+bool ServicePage::acceptForeignSite(const QUrl &url, NavigationType)
+{
+    handForeignSiteToBrowser(url);
+    return false;
+}
+
+void ServicePage::handForeignSiteToBrowser(const QUrl &url)
+{
+    qDebug().noquote() << "foreign site to the browser:" << url.toString();
+    DesktopHandOff::open(url);
+    navigationHandedOff(url);
 }
 
 bool ServicePage::speaksForService() const

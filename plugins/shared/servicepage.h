@@ -6,9 +6,12 @@
 
 #include <memory>
 
-// A page of one of the modules' views. Navigations to schemes other than the web's
-// never reach a protocol handler directly: chat links and mail go through the
-// desktop hand-off, anything else is refused. A chat link goes only from a click or
+// A page of one of the modules' views. Only the service's own pages show in it: a
+// main-frame navigation to another site goes to the user's browser (the engine gets no
+// security updates; frames of other sites stay, each in a renderer of its own).
+// Navigations to schemes other than the web's never reach a protocol handler
+// directly: chat links and mail go through the desktop hand-off, anything else is
+// refused. A chat link goes only from a click or
 // from one of the service's own pages. Permissions come from the trust policy.
 // Print requests and requests for a user name and password (the server's or a
 // proxy's) are answered with the client's own dialogs.
@@ -26,7 +29,11 @@ protected:
 
     // http(s), qrc and the browser's own schemes: the page class's rules; all pass here.
     virtual bool acceptWebNavigation(const QUrl &url, NavigationType type, bool isMainFrame);
-    // A navigation to another scheme went to the desktop hand-off (allowed or not).
+    // A main-frame navigation to another site (TrustPolicy::isForeignSite); by default it
+    // goes to the user's browser and the page stays as it was.
+    virtual bool acceptForeignSite(const QUrl &url, NavigationType type);
+    void handForeignSiteToBrowser(const QUrl &url);
+    // A navigation went to the desktop hand-off (allowed or not) instead of the page.
     virtual void navigationHandedOff(const QUrl &url) { Q_UNUSED(url); }
     // Whether the page may send a chat link to the desktop without a click.
     virtual bool speaksForService() const;

@@ -27,6 +27,30 @@ void RegisterPage::leave()
 bool RegisterPage::acceptWebNavigation(const QUrl &url, NavigationType type, bool isMainFrame)
 {
     qDebug() << url << QMetaEnum::fromType<NavigationType>().valueToKey(type) << isMainFrame;
+    if (endsRegistration(url))
+        return false;
+    if (dialog)
+        dialog->showMaximized();
+    if (isMainFrame)
+        previousHop = url;
+    return true;
+}
+
+bool RegisterPage::acceptForeignSite(const QUrl &url, NavigationType type)
+{
+    qDebug() << url << QMetaEnum::fromType<NavigationType>().valueToKey(type) << true;
+    return !endsRegistration(url) && ServicePage::acceptForeignSite(url, type);
+}
+
+void RegisterPage::navigationHandedOff(const QUrl &)
+{
+    // A window opened for an address that went elsewhere has nothing to show.
+    if (this->url().isEmpty() && dialog)
+        dialog->close();
+}
+
+bool RegisterPage::endsRegistration(const QUrl &url)
+{
     // Where the window comes from: the last address it was let go to (a redirect's
     // previous hop; the engine reports a script's navigation as a redirect too).
     const QUrl from = previousHop.isValid() ? previousHop : this->url();
@@ -39,22 +63,18 @@ bool RegisterPage::acceptWebNavigation(const QUrl &url, NavigationType type, boo
             dialog->close();
         emit close();
         DesktopHandOff::open(url);
-        return false;
+        return true;
     }
     if (text.contains(QLatin1String("main.html"))) {
         // Only the service ends a registration: a page it linked to (or a redirect
         // from there) cannot log in somewhere else.
         if (!trustPolicy()->isServiceOrigin(from) && !trustPolicy()->isServiceOrigin(url)) {
             qDebug() << "registration end refused, not the service:" << from << url;
-            return false;
+            return true;
         }
         leave();
         emit registerLogin(url);
-        return false;
+        return true;
     }
-    if (dialog)
-        dialog->showMaximized();
-    if (isMainFrame)
-        previousHop = url;
-    return true;
+    return false;
 }

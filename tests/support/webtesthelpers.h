@@ -38,14 +38,17 @@ inline void followLink(QWebEnginePage *page, const QString &address)
                    .arg(address));
 }
 
-// Waits until the view shows url and its document has finished loading.
+// Waits until the view shows url and its document has finished loading. A new window
+// names its first address while its initial empty document still stands, complete:
+// that one does not count.
 inline bool waitLoaded(QWebEngineView *view, const QUrl &url, int timeoutMs = 15000)
 {
+    const QString loaded = url == QUrl(QStringLiteral("about:blank"))
+                               ? QStringLiteral("document.readyState === 'complete'")
+                               : QStringLiteral("document.readyState === 'complete'"
+                                                " && location.href !== 'about:blank'");
     return QTest::qWaitFor(
-        [&] {
-            return view->url() == url && eval(view->page(), QStringLiteral("document.readyState"),
-                                              1000) == QLatin1String("complete");
-        },
+        [&] { return view->url() == url && eval(view->page(), loaded, 1000).toBool(); },
         timeoutMs);
 }
 

@@ -88,6 +88,11 @@ bool TrustPolicy::isServiceOrigin(const QUrl &url) const
     return false;
 }
 
+bool TrustPolicy::isForeignSite(const QUrl &url) const
+{
+    return isWebScheme(url.scheme().toLower()) && !isServiceOrigin(url);
+}
+
 bool TrustPolicy::mayUseBridges(const QWebEnginePage *page) const
 {
     return page && isServiceOrigin(page->url());

@@ -22,6 +22,9 @@ public:
     static std::shared_ptr<const TrustPolicy> resourcesOnly();
 
     bool isServiceOrigin(const QUrl &url) const;
+    // An http(s) address of another site: never shown in a view of its own, only in a
+    // frame of a service page.
+    bool isForeignSite(const QUrl &url) const;
     // Only while the page's main frame shows a service origin.
     bool mayUseBridges(const QWebEnginePage *page) const;
     // Microphone, camera and notifications for the service; nothing else for anybody.

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+
+// The web engine's renderer sandbox, as the client's start sees it. The engine builds
+// its sandbox from user namespaces; where it cannot, it aborts at its start with a
+// line on the terminal and the user sees nothing. The client asks first and explains.
+// It never turns the sandbox off itself: QTWEBENGINE_DISABLE_SANDBOX or --no-sandbox
+// in QTWEBENGINE_CHROMIUM_FLAGS are the user's own choice.
+namespace EngineSandbox {
+
+enum class Problem {
+    None,
+    NoUserNamespaces, // the kernel lets this user create none
+    RunAsRoot,        // the engine refuses a sandbox for root
+};
+
+// Before the first web view or profile.
+Problem problem();
+
+// What the user is told, in Chinese: the cause and how an administrator fixes it.
+QString message(Problem problem);
+
+// Whether this process may create a user namespace with its own process and network
+// namespaces, as the sandbox does for every renderer.
+bool canCreateUserNamespaces();
+
+} // namespace EngineSandbox
