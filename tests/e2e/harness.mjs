@@ -43,9 +43,11 @@ export class Road {
   // folder's MervoClient, which marks the folder as an installation to upgrade.
   // host: the service's host name in its addresses; startService false: the service is
   // down until startService().
-  async setUp({ updateJson, clientName = 'MervoClient', host = '127.0.0.1', startService = true } = {}) {
+  // user: a throw-away user (makeUser) who owns the program folder and runs the clients.
+  async setUp({ updateJson, clientName = 'MervoClient', host = '127.0.0.1', startService = true, user } = {}) {
     this.clientName = clientName;
-    this.root = fs.mkdtempSync(path.join(os.tmpdir(), 'mervo-e2e-'));
+    this.user = user;
+    this.root = fs.mkdtempSync(path.join(user ? user.home : os.tmpdir(), 'mervo-e2e-'));
     this.demo = path.join(this.root, 'demo');
     fs.cpSync(DEMO_DIR, this.demo, { recursive: true });
     if (updateJson) fs.writeFileSync(path.join(this.demo, 'update.json'), JSON.stringify(updateJson));
@@ -65,6 +67,7 @@ export class Road {
     this.url = `http://${host}:${this.port}`;
     execFileSync(path.join(DEMO_DIR, 'write-config.sh'),
                  [path.join(this.bin, 'config.ini'), this.url, process.env.MERVO_VERSION ?? '']);
+    if (user) execFileSync('chown', ['-R', `${user.uid}:${user.gid}`, this.root]);
     this.clients = [];
   }
 
@@ -81,14 +84,22 @@ export class Road {
     return fs.existsSync(file) ? fs.readFileSync(file, 'utf8') : '';
   }
 
-  // env: more environment for the client (a proxy, for example).
-  async startClient({ env = {} } = {}) {
+  // env: more environment for the client (a proxy, for example). wrap: a command line
+  // that runs the client, which it gets as its last argument. The road's user runs it
+  // with an environment of their own and the engine's sandbox on.
+  async startClient({ env = {}, wrap = [] } = {}) {
     const port = await freePort();
     const log = fs.openSync(path.join(this.root, 'client.log'), 'a');
-    const child = spawn(path.join(this.bin, this.clientName), [], {
+    const program = path.join(this.bin, this.clientName);
+    const { user } = this;
+    const base = user ? user.env : process.env;
+    const command = user
+      ? ['setpriv', '--reuid', String(user.uid), '--regid', String(user.gid), '--init-groups', ...wrap, program]
+      : [...wrap, program];
+    const child = spawn(command[0], command.slice(1), {
       cwd: this.root,
       stdio: ['ignore', log, log],
-      env: { ...process.env, ...env, QTWEBENGINE_REMOTE_DEBUGGING: String(port) },
+      env: { ...base, ...env, QTWEBENGINE_REMOTE_DEBUGGING: String(port) },
     });
     const client = { child, port, exited: null };
     child.on('exit', (code, signal) => { client.exited = { code, signal }; });
@@ -121,6 +132,54 @@ export class Road {
     await waitFor('the killed clients to end', () => this.programPids().length === 0, 10000);
     await sleep(200);
   }
+}
+
+// A throw-away ordinary user with a home of their own, for roads that need one: the
+// engine runs its sandbox only for an ordinary user. Root only; removeUser() after.
+export function makeUser() {
+  const name = `mervo${process.pid % 100000}${Math.floor(Math.random() * 1000)}`;
+  execFileSync('useradd', ['--create-home', '--shell', '/bin/sh', '--user-group', name]);
+  const uid = Number(execFileSync('id', ['-u', name]).toString());
+  const gid = Number(execFileSync('id', ['-g', name]).toString());
+  const home = `/home/${name}`;
+  const dirs = {};
+  for (const d of ['runtime', 'tmp', 'data', 'config', 'cache', 'bin']) {
+    dirs[d] = path.join(home, d);
+    fs.mkdirSync(dirs[d], { mode: 0o700 });
+  }
+  // Whatever the client hands to the desktop is written down instead.
+  const opened = path.join(home, 'opened.txt');
+  fs.writeFileSync(path.join(dirs.bin, 'xdg-open'), `#!/bin/sh
+printf '%s\n' "$1" >> '${opened}'
+`, { mode: 0o755 });
+  execFileSync('chown', ['-R', `${uid}:${gid}`, home]);
+  const env = {
+    PATH: `${dirs.bin}:${process.env.PATH}`, HOME: home, USER: name, LOGNAME: name,
+    DISPLAY: process.env.DISPLAY, LC_ALL: process.env.LC_ALL ?? 'C.UTF-8',
+    XDG_RUNTIME_DIR: dirs.runtime, TMPDIR: dirs.tmp, XDG_DATA_HOME: dirs.data,
+    XDG_CONFIG_HOME: dirs.config, XDG_CACHE_HOME: dirs.cache,
+    QTWEBENGINE_CHROMIUM_FLAGS: process.env.QTWEBENGINE_CHROMIUM_FLAGS ?? '',
+  };
+  return { name, uid, gid, home, env, opened };
+}
+
+export function removeUser(user) {
+  try { execFileSync('pkill', ['-KILL', '-u', user.name]); } catch {}
+  try { execFileSync('userdel', ['--remove', user.name], { stdio: 'ignore' }); } catch {}
+  fs.rmSync(user.home, { recursive: true, force: true });
+}
+
+// The renderer processes of a user's clients: the engine's processes with a compositor
+// thread (renderers keep --type=zygote on their command line, so that tells nothing).
+export function rendererPids(uid) {
+  return fs.readdirSync('/proc').filter((p) => /^\d+$/.test(p)).filter((p) => {
+    try {
+      if (!fs.readlinkSync(`/proc/${p}/exe`).endsWith('/QtWebEngineProcess')) return false;
+      if (!new RegExp(`^Uid:\\s+${uid}\\s`, 'm').test(fs.readFileSync(`/proc/${p}/status`, 'utf8'))) return false;
+      return fs.readdirSync(`/proc/${p}/task`).some((t) =>
+        fs.readFileSync(`/proc/${p}/task/${t}/comm`, 'utf8').trim() === 'Compositor');
+    } catch { return false; }
+  }).map(Number);
 }
 
 async function targets(port) {

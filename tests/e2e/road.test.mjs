@@ -4,7 +4,7 @@ import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
-import { page, waitFor, sleep, withRoad } from './harness.mjs';
+import { page, waitFor, sleep, withRoad, makeUser, removeUser, rendererPids } from './harness.mjs';
 
 const TITLE = 'Mervo客户端';
 const xwin = (...args) => {
@@ -349,5 +349,57 @@ test('service down at start: the client\'s own page, then the login page by itse
     assert.equal(await p.eval(`(() => { const i = document.createElement('input'); i.required = true;
       return i.validationMessage; })()`), '请填写此字段。');
     assert.match(road.log(), /service unreachable: ERR_CONNECTION_REFUSED/);
+  });
+});
+
+const asRoot = process.getuid() === 0 ? false : 'makes a throw-away user: needs root';
+
+test('an ordinary user: renderers sandboxed, a frame of another site in a renderer of its own, a link to it in the browser', { skip: asRoot }, async () => {
+  const user = makeUser();
+  try {
+    await withRoad({ user }, async (road) => {
+      const client = await road.startClient();
+      const p = await page(client, /\/login\/index\.html/);
+      await p.ready('#login');
+      // The same service reached as localhost is another site.
+      const other = `${road.url.replace('127.0.0.1', 'localhost')}/login/index.html`;
+      assert.equal(await p.eval(`new Promise((done) => { const f = document.createElement('iframe');
+        f.onload = () => done(true); f.src = '${other}?in=frame'; document.body.appendChild(f); })`), true);
+      const renderers = await waitFor('two renderers', () => {
+        const pids = rendererPids(user.uid);
+        return pids.length === 2 && pids;
+      });
+      for (const pid of renderers)
+        assert.match(fs.readFileSync(`/proc/${pid}/status`, 'utf8'), /^Seccomp:\s+2$/m, `renderer ${pid}`);
+
+      await p.eval(`(() => { const a = document.createElement('a'); a.href = '${other}?by=link';
+        document.body.appendChild(a); a.click(); return true; })()`);
+      await waitFor('the browser to get the link', () =>
+        fs.existsSync(user.opened) && fs.readFileSync(user.opened, 'utf8').includes(`${other}?by=link`));
+      await sleep(300);
+      assert.match(await p.eval('location.href'), /^http:\/\/127\.0\.0\.1:\d+\/login\/index\.html/);
+      assert.match(road.log(), /foreign site to the browser: http:\/\/localhost:\d+\/login\/index\.html\?by=link/);
+      assert.match(road.log(), /web engine: Qt WebEngine 5\.15\.\d+ \(Chromium \d+\./);
+      assert.doesNotMatch(road.log(), /sandbox: turned off/);
+    });
+  } finally {
+    removeUser(user);
+  }
+});
+
+test('where the sandbox cannot start the user is told why, in Chinese, and the client ends', { skip: asRoot }, async () => {
+  await withRoad({}, async (road) => {
+    // A user namespace of its own that may create none below it: the engine's sandbox
+    // cannot start there.
+    const client = await road.startClient({
+      wrap: ['unshare', '--user', '--map-root-user', 'sh', '-c',
+             'echo 0 > /proc/sys/user/max_user_namespaces && exec env -u QTWEBENGINE_DISABLE_SANDBOX "$0"'],
+    });
+    await waitFor('the message', () => visible(client));
+    assert.match(road.log(), /sandbox: cannot start, this user may not create user namespaces/);
+    assert.doesNotMatch(road.log(), /No usable sandbox/);
+    await waitFor('the message to close', () => xwin('close', client.child.pid, TITLE));
+    await waitFor('the client to end', () => client.exited);
+    assert.equal(client.exited.code, 1);
   });
 });
