@@ -1,11 +1,13 @@
 // What every module view does alike: the outage back-off, the zoom steps and
 // setting, the Chinese context menu, find in page, full screen, the history keys and the
 // downloads list's file.
+#include "desktopstandin.h"
 #include "downloadslist.h"
 #include "downloadslistdialog.h"
 #include "findbar.h"
 #include "fullscreencontroller.h"
 #include "historykeys.h"
+#include "logwatch.h"
 #include "outageretry.h"
 #include "servicepage.h"
 #include "testhttpserver.h"
@@ -64,6 +66,7 @@ class TestViewHelpers : public QObject
     Q_OBJECT
 
 private:
+    DesktopStandIn standIn; // first: nothing a test hands off reaches a real browser
     QTemporaryDir folder;
 
 private slots:
@@ -264,12 +267,20 @@ private slots:
         QVERIFY(w.show());
         w.view->setHtml("<title>wait</title>waiting");
         QTRY_COMPARE_WITH_TIMEOUT(w.view->title(), QString("wait"), 10000);
-        for (const QUrl &url : {a, b, foreign}) {
+        for (const QUrl &url : {a, b}) {
             WebTest::followLink(w.view->page(), url.toString());
             QVERIFY(WebTest::waitLoaded(w.view, url));
         }
+        // Another site never becomes a step: it goes to the browser, the view stays.
+        const LogWatch handedOff("^foreign site to the browser: http://localhost:");
+        WebTest::followLink(w.view->page(), foreign.toString());
+        QTRY_COMPARE_WITH_TIMEOUT(standIn.opened(), QStringList{foreign.toString()}, 10000);
+        QCOMPARE(handedOff.count(), 1);
+        w.view->setHtml("<title>end</title>no service page");
+        QTRY_COMPARE_WITH_TIMEOUT(w.view->title(), QString("end"), 10000);
+        QCOMPARE(w.view->history()->count(), 4);
 
-        w.key(Qt::Key_Left, Qt::AltModifier); // over the foreign page, home
+        w.key(Qt::Key_Left, Qt::AltModifier); // over the page of no service
         QVERIFY(WebTest::waitLoaded(w.view, b));
         QTest::mouseClick(w.view->focusProxy(), Qt::BackButton);
         QVERIFY(WebTest::waitLoaded(w.view, a));
