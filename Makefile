@@ -7,7 +7,8 @@ APT_PACKAGES := cmake ninja-build g++ make pkg-config \
 	libcpp-httplib-dev libx11-dev minisign libsodium-dev \
 	xvfb xauth xdotool trayer fonts-wqy-microhei curl time \
 	makeself desktop-file-utils g++-mingw-w64-x86-64 \
-	qttranslations5-l10n squid poppler-utils dbus-daemon clang libclang-rt-14-dev
+	qttranslations5-l10n squid poppler-utils dbus-daemon clang libclang-rt-14-dev \
+	openssl libnss3-tools
 
 # The sanitized build (clang: AddressSanitizer, UBSan, libFuzzer): every fuzz target, and the
 # suites that need no web view, which `make test` runs there too.

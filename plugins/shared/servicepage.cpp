@@ -5,6 +5,7 @@
 #include "signinprompt.h"
 
 #include <QAuthenticator>
+#include <QWebEngineCertificateError>
 #include <QDebug>
 #include <QMetaEnum>
 #include <QTimer>
@@ -25,6 +26,8 @@ ServicePage::ServicePage(std::shared_ptr<const TrustPolicy> policy, QObject *par
     // Script alone never reaches a protocol handler; a click may, through the hand-off.
     settings()->setUnknownUrlSchemePolicy(
         QWebEngineSettings::AllowUnknownUrlSchemesFromUserInteraction);
+    connect(this, &QWebEnginePage::loadStarted, this, [this] { refusedUrl.clear(); });
+    connect(this, &QWebEnginePage::loadFinished, this, &ServicePage::onLoadFinished);
     connect(this, &QWebEnginePage::featurePermissionRequested, this,
             &ServicePage::onFeaturePermissionRequested);
     // window.print(): asked once the page's call has returned.
@@ -50,6 +53,24 @@ ServicePage::ServicePage(std::shared_ptr<const TrustPolicy> policy, QObject *par
 QWidget *ServicePage::dialogParent() const
 {
     return view() ? view()->window() : nullptr;
+}
+
+bool ServicePage::certificateError(const QWebEngineCertificateError &error)
+{
+    // A frame's refusal is remembered too; only a page of that address shows it.
+    refusedUrl = error.url();
+    refusal = CertificatePage::refusalOf(error);
+    qDebug().noquote() << "certificate refused:" << refusal.host << refusal.engineReason;
+    return false;
+}
+
+void ServicePage::onLoadFinished(bool ok)
+{
+    if (ok || refusedUrl.isEmpty())
+        return;
+    const QUrl current = url();
+    if (current.host() == refusedUrl.host() && current.port(443) == refusedUrl.port(443))
+        CertificatePage::show(this, refusal);
 }
 
 bool ServicePage::acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "certificatepage.h"
 #include "trustpolicy.h"
 
 #include <QWebEnginePage>
@@ -14,7 +15,9 @@
 // refused. A chat link goes only from a click or
 // from one of the service's own pages. Permissions come from the trust policy.
 // Print requests and requests for a user name and password (the server's or a
-// proxy's) are answered with the client's own dialogs.
+// proxy's) are answered with the client's own dialogs. A certificate the engine
+// rejects is refused, never overridden, and the page shows the client's own page
+// saying why.
 class ServicePage : public QWebEnginePage
 {
     Q_OBJECT
@@ -23,8 +26,12 @@ public:
     explicit ServicePage(std::shared_ptr<const TrustPolicy> policy, QObject *parent = nullptr);
 
     const std::shared_ptr<const TrustPolicy> &trustPolicy() const { return m_policy; }
+    // Whether the current load's page had its certificate refused: no outage, no answer
+    // of the service, nothing to retry by itself.
+    bool refusedCertificate() const { return !refusedUrl.isEmpty(); }
 
 protected:
+    bool certificateError(const QWebEngineCertificateError &error) override;
     bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame) final;
 
     // http(s), qrc and the browser's own schemes: the page class's rules; all pass here.
@@ -41,7 +48,10 @@ protected:
 private:
     QWidget *dialogParent() const;
     void onFeaturePermissionRequested(const QUrl &origin, Feature feature);
+    void onLoadFinished(bool ok);
 
     std::shared_ptr<const TrustPolicy> m_policy;
     bool proxySignInRecalled = false;
+    QUrl refusedUrl;
+    CertificatePage::Refusal refusal;
 };

@@ -1,12 +1,14 @@
 // The client behind a company proxy: Debian's squid is the only way to the demo
-// service, whose host name only squid can resolve.
+// service, whose host name only squid can resolve. And behind a company's TLS front,
+// whose certificate a root of its own signs.
 import { test } from 'node:test';
 import { spawn, execFileSync } from 'node:child_process';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import net from 'node:net';
+import tls from 'node:tls';
 import path from 'node:path';
-import { page, waitFor, withRoad, freePort } from './harness.mjs';
+import { page, sleep, waitFor, withRoad, freePort } from './harness.mjs';
 
 const HOST = 'service.mervo.test';
 const USER = 'mervo';
@@ -139,4 +141,79 @@ test('a proxy that asks for a password: the dialog, then the road goes on', asyn
   } finally {
     await squid.stop();
   }
+});
+
+// https on 127.0.0.1 in front of a plain service port, with a certificate that a
+// throw-away root signs: what a company's TLS-inspecting proxy looks like to the engine.
+async function startTlsFront(servicePort) {
+  const dir = fs.mkdtempSync('/tmp/mervo-tls-');
+  const file = (name) => path.join(dir, name);
+  const openssl = (...args) => execFileSync('openssl', args, { stdio: 'ignore' });
+  openssl('req', '-x509', '-newkey', 'rsa:2048', '-nodes', '-days', '2', '-subj', '/CN=Mervo Test Root',
+          '-addext', 'basicConstraints=critical,CA:TRUE', '-addext', 'keyUsage=critical,keyCertSign,cRLSign',
+          '-keyout', file('ca.key'), '-out', file('ca.crt'));
+  openssl('req', '-newkey', 'rsa:2048', '-nodes', '-subj', '/CN=127.0.0.1',
+          '-keyout', file('server.key'), '-out', file('server.csr'));
+  fs.writeFileSync(file('server.ext'), 'subjectAltName=IP:127.0.0.1\nextendedKeyUsage=serverAuth\n');
+  openssl('x509', '-req', '-in', file('server.csr'), '-CA', file('ca.crt'), '-CAkey', file('ca.key'),
+          '-CAcreateserial', '-days', '2', '-extfile', file('server.ext'), '-out', file('server.crt'));
+  const server = tls.createServer({ key: fs.readFileSync(file('server.key')), cert: fs.readFileSync(file('server.crt')) },
+    (socket) => {
+      const service = net.connect(servicePort, '127.0.0.1');
+      socket.pipe(service).pipe(socket);
+      for (const s of [socket, service]) s.on('error', () => { socket.destroy(); service.destroy(); });
+    });
+  server.on('tlsClientError', () => {}); // the engine hangs up on a certificate it refuses
+  await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
+  return {
+    port: server.address().port,
+    ca: file('ca.crt'),
+    stop() { server.close(); fs.rmSync(dir, { recursive: true, force: true }); },
+  };
+}
+
+test('a company TLS front: refused with the client\'s page, no retry by itself, F5 tries again; trusted once its root is in the NSS database', async () => {
+  await withRoad({}, async (road) => {
+    const front = await startTlsFront(road.port);
+    try {
+      const url = `https://127.0.0.1:${front.port}`;
+      execFileSync(path.join(process.env.MERVO_DEMO_DIR, 'write-config.sh'), [path.join(road.bin, 'config.ini'), url]);
+      // The engine's certificate store is the user's NSS database, not /etc/ssl.
+      const home = path.join(road.root, 'home');
+      fs.mkdirSync(home);
+      const refusals = () => road.log().split('\n').filter((l) =>
+        l.includes('certificate refused: 127.0.0.1 ERR_CERT_AUTHORITY_INVALID')).length;
+
+      const client = await road.startClient({ env: { HOME: home } });
+      const refused = await page(client, new RegExp(`127\\.0\\.0\\.1:${front.port}/login/index\\.html`));
+      await waitFor('the client\'s page', async () => (await refused.eval('document.title')) === '连接不安全');
+      assert.equal(await refused.text('#host'), '127.0.0.1');
+      assert.match(await refused.text('#reason'), /颁发机构不受信任/);
+      assert.match(await refused.text('#engine'), /^ERR_CERT_AUTHORITY_INVALID/);
+      assert.equal(await refused.eval('document.querySelectorAll("button, a").length'), 0);
+      // The outage page would have tried again after a second.
+      await sleep(3000);
+      assert.equal(refusals(), 1);
+      const win = await waitFor('the window', () => visibleWindow('Mervo'));
+      xdotool('windowfocus', '--sync', win);
+      xdotool('key', '--window', win, 'F5');
+      await waitFor('a second refusal', () => refusals() === 2);
+      await waitFor('the client\'s page again', async () => (await refused.eval('document.title')) === '连接不安全');
+      await refused.close();
+      client.child.kill('SIGTERM');
+      await waitFor('the client to end', () => client.exited, 30000);
+
+      const nssdb = `sql:${path.join(home, '.pki', 'nssdb')}`;
+      fs.mkdirSync(path.join(home, '.pki', 'nssdb'), { recursive: true });
+      if (!fs.existsSync(path.join(home, '.pki', 'nssdb', 'cert9.db')))
+        execFileSync('certutil', ['-N', '-d', nssdb, '--empty-password']);
+      execFileSync('certutil', ['-A', '-d', nssdb, '-t', 'C,,', '-n', 'Mervo Test Root', '-i', front.ca]);
+      const again = await road.startClient({ env: { HOME: home } });
+      const login = await page(again, new RegExp(`127\\.0\\.0\\.1:${front.port}/login/index\\.html`));
+      await login.ready('#login');
+      assert.equal(refusals(), 2);
+    } finally {
+      front.stop();
+    }
+  });
 });

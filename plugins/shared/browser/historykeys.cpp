@@ -32,7 +32,8 @@ int HistoryKeys::target(const QList<Entry> &entries, int current, int step,
         const Entry &entry = entries.at(i);
         const QString scheme = entry.url.scheme();
         if ((scheme == QLatin1String("http") || scheme == QLatin1String("https")) &&
-            !OutageRetry::isOutageTitle(entry.title) && isService(entry.url))
+            !OutageRetry::isOutageTitle(entry.title) &&
+            !CertificatePage::isPageTitle(entry.title) && isService(entry.url))
             return i;
     }
     return -1;

@@ -1,6 +1,7 @@
 #include "outageretry.h"
 
 #include "jsstring.h"
+#include "servicepage.h"
 
 #include <QDebug>
 #include <QFile>
@@ -103,6 +104,10 @@ void OutageRetry::onLoadFinished(bool ok)
         return;
     const QUrl url = view->url();
     if (!isWebUrl(url))
+        return;
+    // A refused certificate stays refused until the user reloads: the page says so.
+    const auto *page = qobject_cast<const ServicePage *>(view->page());
+    if (!ok && page && page->refusedCertificate())
         return;
     if (ok) {
         if (failures > 0)
