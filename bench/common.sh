@@ -2,7 +2,9 @@
 set -euo pipefail
 BUILD=${BUILD:-$(cd "$(dirname "$0")/.." && pwd)/build}
 export QTWEBENGINE_DISABLE_SANDBOX=1
-export QTWEBENGINE_CHROMIUM_FLAGS="--disable-background-networking --disable-component-update"
+# BENCH_CHROMIUM_FLAGS: more engine flags, for example a process model to compare with
+# the client's own (--renderer-process-limit=1 alone names one, so the client adds none).
+export QTWEBENGINE_CHROMIUM_FLAGS="--disable-background-networking --disable-component-update ${BENCH_CHROMIUM_FLAGS:-}"
 
 median() { sort -n | awk '{a[NR]=$1} END {if (NR == 0) exit; if (NR%2) print a[(NR+1)/2]; else print (a[NR/2]+a[NR/2+1])/2}'; }
 now_ms() { date +%s%3N; }
