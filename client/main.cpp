@@ -1,4 +1,5 @@
 #include "clientenvironment.h"
+#include "clientsettings.h"
 #include "clientwait.h"
 #include "configfile.h"
 #include "enginesandbox.h"
@@ -12,7 +13,6 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QScreen>
-#include <QSettings>
 #include <QTextCodec>
 #include <QWebEngineSettings>
 #include <QtWebEngine>
@@ -35,8 +35,7 @@ static bool wokeRunningClient(int &argc, char **argv)
 {
     QCoreApplication probe(argc, argv);
     QDir::setCurrent(QCoreApplication::applicationDirPath());
-    const QSettings settings(configFileName(), QSettings::IniFormat);
-    if (settings.value(QStringLiteral("Sys/MultiClient"), false).toBool())
+    if (ClientSettings().value(QStringLiteral("Sys/MultiClient"), false).toBool())
         return false;
     SingleInstance instance(QStringLiteral("mervo_client"));
     return !instance.serverName().isEmpty() && instance.isRunning();
@@ -62,8 +61,17 @@ int main(int argc, char *argv[])
     QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
 
     keepDamagedConfigAside();
-    auto settings = std::make_unique<QSettings>(configFileName(), QSettings::IniFormat);
-    const bool multiClient = settings->value(QStringLiteral("Sys/MultiClient"), false).toBool();
+    const ClientSettings settings;
+    const bool multiClient = settings.value(QStringLiteral("Sys/MultiClient"), false).toBool();
+    if (!settings.choicesWritable()) {
+        // Told once a start: every choice made in this run would be gone at the next.
+        qWarning().noquote() << "settings: cannot write" << settings.choicesFile()
+                             << "- the user's choices are not kept";
+        QMessageBox::warning(nullptr, QStringLiteral("Mervo客户端"),
+                             QStringLiteral("无法保存您的设置：%1 不可写。\n"
+                                            "关闭方式、缩放等选择在客户端退出后不会保留。")
+                                 .arg(QDir::toNativeSeparators(settings.choicesFile())));
+    }
 
     auto instance = std::make_unique<SingleInstance>(QStringLiteral("mervo_client"));
     // Without a private place for the name the guard could only lock the user out.
@@ -128,7 +136,6 @@ int main(int argc, char *argv[])
     // The released views and pages go now, before the web profile shuts down.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     updater.reset();
-    settings.reset();
     app.reset();
     return result;
 }

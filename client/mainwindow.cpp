@@ -2,8 +2,8 @@
 #include "ui_mainwindow.h"
 
 #include "autostart.h"
+#include "clientsettings.h"
 #include "closedialog.h"
-#include "configfile.h"
 #include "heaptrim.h"
 #include "jsstring.h"
 #include "notificationpresenter.h"
@@ -20,7 +20,6 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPluginLoader>
-#include <QSettings>
 #include <QVBoxLayout>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
@@ -45,13 +44,16 @@ MainWindow::MainWindow(QWidget *parent)
     connect(quitAction, &QAction::triggered, this, &MainWindow::slt_CloseEvent);
     trayIcon->setContextMenu(trayMenu);
 
-    QSettings settings(configFileName(), QSettings::IniFormat);
+    const ClientSettings settings;
     const bool multiClient = settings.value(QStringLiteral("Sys/MultiClient"), false).toBool();
-    const QString version = configText(settings, QStringLiteral("Sys/Version"));
+    const QString version = settings.text(QStringLiteral("Sys/Version"));
+    // Items the administrator decided show what was decided, and cannot be changed.
+    trayMenu->setToolTipsVisible(true);
 
     auto *multiAction = new QAction(QStringLiteral("允许多个实例"), this);
     multiAction->setCheckable(true);
     multiAction->setChecked(multiClient);
+    showManaged(multiAction, settings.isManaged(QStringLiteral("Sys/MultiClient")));
     connect(multiAction, &QAction::triggered, this, &MainWindow::slt_EnableMultiClient);
     trayMenu->addAction(multiAction);
     trayMenu->addSeparator();
@@ -94,12 +96,36 @@ void MainWindow::addDownloadsAndAutostart()
 
     autostartAction = new QAction(QStringLiteral("开机自动启动"), this);
     autostartAction->setCheckable(true);
+    applyManagedAutostart();
     connect(autostartAction, &QAction::triggered, this, &MainWindow::slt_EnableAutostart);
     // The user may remove the entry outside the client: the system knows, not config.ini.
     connect(trayMenu, &QMenu::aboutToShow, this,
             [this] { autostartAction->setChecked(Autostart::isEnabled()); });
     autostartAction->setChecked(Autostart::isEnabled());
     trayMenu->addAction(autostartAction);
+}
+
+void MainWindow::showManaged(QAction *action, bool managed)
+{
+    if (!managed)
+        return;
+    action->setEnabled(false);
+    action->setToolTip(QStringLiteral("由管理员设置"));
+}
+
+void MainWindow::applyManagedAutostart()
+{
+    const ClientSettings settings;
+    const QString key = QStringLiteral("Sys/Autostart");
+    if (!settings.isManaged(key))
+        return;
+    showManaged(autostartAction, true);
+    // The administrator's word holds for this user too: the entry is made or removed.
+    const bool wanted = settings.value(key, false).toBool();
+    QString error;
+    if (Autostart::isEnabled() != wanted &&
+        !Autostart::setEnabled(wanted, QCoreApplication::applicationFilePath(), &error))
+        qWarning().noquote() << "autostart: the managed setting could not be applied:" << error;
 }
 
 MainWindow::~MainWindow()
@@ -148,8 +174,7 @@ void MainWindow::onLoadFinished(bool ok)
     heapTrim->soon();
     if (!view || currentPluginId() != QLatin1String(MERVO_LOGIN_PLUGIN_ID))
         return;
-    QSettings settings(configFileName(), QSettings::IniFormat);
-    const QString sourceId = configText(settings, QStringLiteral("Sys/SourceId"));
+    const QString sourceId = ClientSettings().text(QStringLiteral("Sys/SourceId"));
     // The value comes from a file and goes into script text: quote it. The block
     // keeps the helper variable out of the page's global scope; pages without the
     // link (the waiting page, an outage page) are left alone.
@@ -233,8 +258,7 @@ bool MainWindow::confirmQuit()
 
 void MainWindow::slt_EnableMultiClient(bool enabled)
 {
-    QSettings settings(configFileName(), QSettings::IniFormat);
-    settings.setValue(QStringLiteral("Sys/MultiClient"), QString::number(int(enabled)));
+    ClientSettings().setValue(QStringLiteral("Sys/MultiClient"), QString::number(int(enabled)));
 }
 
 void MainWindow::slt_EnableAutostart(bool enabled)
@@ -284,9 +308,10 @@ void MainWindow::handleClose(QCloseEvent *event)
     // it on screen (minimised) wherever hiding would otherwise happen.
     const bool trayAvailable = QSystemTrayIcon::isSystemTrayAvailable();
 
-    QSettings settings(configFileName(), QSettings::IniFormat);
-    QString action = configText(settings, QStringLiteral("Sys/CloseAction")).toLower();
-    if (action.isEmpty()) {
+    ClientSettings settings;
+    QString action = settings.text(QStringLiteral("Sys/CloseAction")).toLower();
+    // A managed answer is never asked for; left empty there, it quits.
+    if (action.isEmpty() && !settings.isManaged(QStringLiteral("Sys/CloseAction"))) {
         CloseDialog dialog(this);
         dialog.setWindowFlags((dialog.windowFlags() | Qt::MSWindowsFixedSizeDialogHint) &
                               ~Qt::WindowContextHelpButtonHint);

@@ -53,6 +53,9 @@ private:
     void onLoadFinished(bool ok);
     QString currentPluginId() const;
     void addDownloadsAndAutostart();
+    // Makes the user's autostart entry what a managed Autostart says, and locks the item.
+    void applyManagedAutostart();
+    static void showManaged(QAction *action, bool managed);
 
     Ui::MainWindow *ui;
     PluginInterface *currentPlugin = nullptr;

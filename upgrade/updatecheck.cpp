@@ -1,6 +1,6 @@
 #include "updatecheck.h"
 
-#include "configfile.h"
+#include "clientsettings.h"
 #include "machineidentity.h"
 
 #include <QCommandLineParser>
@@ -11,7 +11,6 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QSettings>
 #include <QSysInfo>
 #include <QTimer>
 #include <QUrl>
@@ -50,14 +49,15 @@ void addOptions(QCommandLineParser &parser)
 
 QString settingText(const QString &iniFile, const QString &key)
 {
-    return configText(QSettings(iniFile, QSettings::IniFormat), key);
+    return ClientSettings(iniFile, QString(), QString()).text(key);
 }
 
 Installation readInstallation()
 {
-    return Installation{settingText(configFileName(), QStringLiteral("Sys/Version")),
-                        settingText(configFileName(), QStringLiteral("Sys/ServiceUrl")),
-                        settingText(configFileName(), QStringLiteral("Sys/Source")),
+    const ClientSettings settings;
+    return Installation{settings.text(QStringLiteral("Sys/Version")),
+                        settings.text(QStringLiteral("Sys/ServiceUrl")),
+                        settings.text(QStringLiteral("Sys/Source")),
                         MachineIdentity::machineUuid()};
 }
 

@@ -250,6 +250,46 @@ private slots:
         QCOMPARE(config().value("Sys/MultiClient").toString(), QStringLiteral("1"));
     }
 
+    // The administrator's keys: the tray shows them locked, the close never asks, the
+    // autostart entry is what they say, and the user's own file changes nothing.
+    void managedKeys_trayItemsLocked_closeDoesNotAsk_autostartEntryFollows()
+    {
+        QVERIFY(!QSystemTrayIcon::isSystemTrayAvailable());
+        const QString managed = QDir::current().filePath("managed.ini");
+        {
+            QSettings m(managed, QSettings::IniFormat);
+            m.setValue("Sys/MultiClient", "0");
+            m.setValue("Sys/Autostart", "1");
+            m.setValue("Sys/CloseAction", "min");
+        }
+        config().setValue("Sys/MultiClient", "1");
+        qputenv("MERVO_MANAGED_INI", managed.toLocal8Bit());
+        const QString entry =
+            QString::fromLocal8Bit(qgetenv("XDG_CONFIG_HOME")) + "/autostart/mervo-client.desktop";
+        QFile::remove(entry);
+        {
+            MainWindow w;
+            const QList<QAction *> actions =
+                w.findChild<QSystemTrayIcon *>()->contextMenu()->actions();
+            QAction *multi = actions.first(), *autostart = actions[actions.size() - 2];
+            for (QAction *action : {multi, autostart}) {
+                QVERIFY(!action->isEnabled());
+                QCOMPARE(action->toolTip(), QStringLiteral("由管理员设置"));
+            }
+            QVERIFY(!multi->isChecked());
+            QVERIFY(QFile::exists(entry));
+            w.showMaximized();
+            showWorkspace(w);
+            w.close(); // no dialog: a modal one would stop the test here
+            QVERIFY(w.isMinimized());
+        }
+        qunsetenv("MERVO_MANAGED_INI");
+        QFile::remove(managed);
+        QFile::remove(entry);
+        QCOMPARE(config().value("Sys/MultiClient").toString(), QStringLiteral("1"));
+        QVERIFY(!config().contains("Sys/CloseAction"));
+    }
+
     void downloadsAndAutostart_trayEntries_balloonClickOpensList_entryStateFromTheSystem()
     {
         MainWindow w;

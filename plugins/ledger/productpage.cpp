@@ -1,12 +1,11 @@
 #include "productpage.h"
 
-#include "configfile.h"
+#include "clientsettings.h"
 #include "desktophandoff.h"
 #include "navigationrules.h"
 
 #include <QDebug>
 #include <QMetaEnum>
-#include <QSettings>
 #include <QWidget>
 
 ProductPage::ProductPage(std::shared_ptr<const TrustPolicy> policy, const QString &baseHost,
@@ -58,10 +57,10 @@ bool ProductPage::acceptForeignSite(const QUrl &url, NavigationType type)
 
 bool ProductPage::judgeNavigation(const QUrl &url, bool foreign)
 {
-    const QSettings settings(configFileName(), QSettings::IniFormat);
+    const ClientSettings settings;
     const NavigationRules::PassResult pass = NavigationRules::secondaryPass(
         url.toString(), baseHost,
-        NavigationRules::downloadEntries(configText(settings, QStringLiteral("Sys/DownLoadFile"))));
+        NavigationRules::downloadEntries(settings.text(QStringLiteral("Sys/DownLoadFile"))));
     if (pass.isDownload)
         isDownload = true;
     // Another host of the service (Sys/TrustedHosts) is the service too.

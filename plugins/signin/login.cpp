@@ -1,6 +1,7 @@
 #include "login.h"
 
 #include "aliimschemehandler.h"
+#include "clientsettings.h"
 #include "configfile.h"
 #include "deviceidentity.h"
 #include "downloadslistkey.h"
@@ -12,7 +13,6 @@
 
 #include <QDebug>
 #include <QFileInfo>
-#include <QSettings>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWebChannel>
@@ -78,9 +78,9 @@ QWebEngineView *Login::getLoginWidget()
         logSetupIncomplete(loginUrl);
         loginUrl = LoginUrl::setupIncompletePage().toString();
     }
-    const QSettings settings(configFileName(), QSettings::IniFormat);
+    const ClientSettings settings;
     const auto policy =
-        TrustPolicy::forLogin(configText(settings, QStringLiteral("Sys/LoginUrl")), QUrl(loginUrl));
+        TrustPolicy::forLogin(settings.text(QStringLiteral("Sys/LoginUrl")), QUrl(loginUrl));
 
     QWebEngineProfile *profile = QWebEngineProfile::defaultProfile();
     profile->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);

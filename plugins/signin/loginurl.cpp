@@ -1,9 +1,8 @@
 #include "loginurl.h"
 
-#include "configfile.h"
+#include "clientsettings.h"
 
 #include <QDebug>
-#include <QSettings>
 #include <QStringList>
 
 #include <cstdlib>
@@ -22,9 +21,9 @@ QString pickLoginBase(const QString &loginUrls, const QString &deviceId)
 
 QString buildLoginUrl(const QString &deviceId)
 {
-    QSettings settings(configFileName(), QSettings::IniFormat);
-    const QString source = configText(settings, QStringLiteral("Sys/Source"));
-    QString base = pickLoginBase(configText(settings, QStringLiteral("Sys/LoginUrl")), deviceId);
+    const ClientSettings settings;
+    const QString source = settings.text(QStringLiteral("Sys/Source"));
+    QString base = pickLoginBase(settings.text(QStringLiteral("Sys/LoginUrl")), deviceId);
     qDebug() << "select:" << base;
     if (base.isEmpty())
         base = source.section(QLatin1Char('|'), 0, 0);

@@ -1,12 +1,11 @@
 #include "zoomcontrol.h"
 
-#include "configfile.h"
+#include "clientsettings.h"
 #include "renderchildfilter.h"
 
 #include <QDebug>
 #include <QEvent>
 #include <QList>
-#include <QSettings>
 #include <QShortcut>
 #include <QWebEngineView>
 #include <QWheelEvent>
@@ -79,8 +78,7 @@ qreal ZoomControl::step(qreal factor, int direction)
 
 qreal ZoomControl::storedFactor()
 {
-    const QSettings settings(configFileName(), QSettings::IniFormat);
-    const QString text = configText(settings, QStringLiteral("Sys/Zoom"));
+    const QString text = ClientSettings().text(QStringLiteral("Sys/Zoom"));
     if (text.isEmpty())
         return 1.0;
     bool ok = false;
@@ -98,8 +96,7 @@ void ZoomControl::zoom(int direction)
     if (!view)
         return;
     const qreal factor = step(view->zoomFactor(), direction);
-    QSettings settings(configFileName(), QSettings::IniFormat);
-    settings.setValue(QStringLiteral("Sys/Zoom"), QString::number(factor));
+    ClientSettings().setValue(QStringLiteral("Sys/Zoom"), QString::number(factor));
     qDebug() << "zoom:" << factor;
     attachedControls().removeAll(nullptr);
     for (const QPointer<ZoomControl> &control : qAsConst(attachedControls()))

@@ -1,6 +1,6 @@
 #include "deviceidentity.h"
 
-#include "configfile.h"
+#include "clientsettings.h"
 #include "loginrecord.h"
 #include "machineidentity.h"
 
@@ -9,7 +9,6 @@
 #include <QHostInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSettings>
 
 #include <cerrno>
 #include <cstring>
@@ -29,9 +28,9 @@ static QString timestamp()
 
 QString deviceId(const Sources &sources)
 {
-    QSettings settings(configFileName(), QSettings::IniFormat);
-    QString pid = configText(settings, QStringLiteral("Sys/PID"));
-    QString hid = configText(settings, QStringLiteral("Sys/HID"));
+    ClientSettings settings;
+    QString pid = settings.text(QStringLiteral("Sys/PID"));
+    QString hid = settings.text(QStringLiteral("Sys/HID"));
 
     if (pid.isEmpty()) {
         pid = sources.processorId();

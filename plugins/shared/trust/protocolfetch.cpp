@@ -1,6 +1,6 @@
 #include "protocolfetch.h"
 
-#include "configfile.h"
+#include "clientsettings.h"
 #include "jsstring.h"
 
 #include <QDebug>
@@ -8,7 +8,6 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QRegularExpression>
-#include <QSettings>
 #include <QTimer>
 
 namespace ProtocolFetch {
@@ -20,9 +19,9 @@ bool isProtocolRequest(const QString &url)
 
 QString relayAddress(const QString &address)
 {
-    QSettings settings(configFileName(), QSettings::IniFormat);
-    const QString origin = configText(settings, QStringLiteral("Sys/QidianOrigin"));
-    const QString relay = configText(settings, QStringLiteral("Sys/QidianRelay"));
+    const ClientSettings settings;
+    const QString origin = settings.text(QStringLiteral("Sys/QidianOrigin"));
+    const QString relay = settings.text(QStringLiteral("Sys/QidianRelay"));
     if (origin.isEmpty() || relay.isEmpty())
         return address;
     QString rewritten = address;

@@ -1,9 +1,8 @@
 #include "trustpolicy.h"
 
-#include "configfile.h"
+#include "clientsettings.h"
 
 #include <QDebug>
-#include <QSettings>
 
 static bool isWebScheme(const QString &scheme)
 {
@@ -60,8 +59,7 @@ void TrustPolicy::addTrustedHost(const QString &entry)
 
 void TrustPolicy::addConfiguredHosts()
 {
-    const QSettings settings(configFileName(), QSettings::IniFormat);
-    const QString hosts = configText(settings, QStringLiteral("Sys/TrustedHosts"));
+    const QString hosts = ClientSettings().text(QStringLiteral("Sys/TrustedHosts"));
     for (const QString &entry : hosts.split(QLatin1Char('|'), Qt::SkipEmptyParts))
         addTrustedHost(entry);
 }
