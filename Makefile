@@ -8,7 +8,7 @@ APT_PACKAGES := cmake ninja-build g++ make pkg-config \
 	xvfb xauth xdotool trayer fonts-wqy-microhei curl time \
 	makeself desktop-file-utils g++-mingw-w64-x86-64 \
 	qttranslations5-l10n squid poppler-utils dbus-daemon clang libclang-rt-14-dev \
-	openssl libnss3-tools
+	openssl libnss3-tools lintian dpkg-dev
 
 # The sanitized build (clang: AddressSanitizer, UBSan, libFuzzer): every fuzz target, and the
 # suites that need no web view, which `make test` runs there too.
@@ -63,7 +63,8 @@ fuzz-build: deps
 fuzz: fuzz-build
 	fuzz/run.sh $(FUZZ_DIR) $(FUZZ_SECONDS) $(JOBS)
 
-# build/packages/MervoSetup-<version>.run, the per-user installer, and its signature.
+# build/packages/MervoSetup-<version>.run, the per-user installer, and its signature, and
+# build/packages/mervo-client_<version>_<arch>.deb, the system-wide Debian package.
 # A release build (MERVO_UPDATE_KEYS set) signs with the secret key named by
 # MERVO_UPDATE_SECRET_KEY (make package MERVO_UPDATE_SECRET_KEY=/path/to/key).
 package: build

@@ -34,6 +34,11 @@ int main(int argc, char *argv[])
     UpdateCheck::addOptions(parser);
     parser.process(app);
 
+    if (UpdateCheck::packageManaged()) {
+        // Nothing is asked or fetched; the waiting client goes on at once.
+        qDebug().noquote() << "updates: managed by the system's package manager";
+        std::exit(0);
+    }
     if (UpdateKeys::unsignedAccepted())
         qDebug() << "updates are not signed";
     const UpdateCheck::Installation installation = UpdateCheck::readInstallation();

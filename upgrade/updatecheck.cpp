@@ -52,6 +52,11 @@ QString settingText(const QString &iniFile, const QString &key)
     return ClientSettings(iniFile, QString(), QString()).text(key);
 }
 
+bool packageManaged()
+{
+    return QFile::exists(QString::fromLatin1(packageManagedMarker));
+}
+
 Installation readInstallation()
 {
     const ClientSettings settings;

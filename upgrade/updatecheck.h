@@ -30,6 +30,11 @@ struct Installation {
 // Reads Sys/Version, Sys/ServiceUrl and Sys/Source from config.ini and the machine UUID.
 Installation readInstallation();
 
+// Whether the system's package manager installed the program folder and updates it: the
+// package puts this marker file there. Then the updater downloads and runs nothing.
+inline const char packageManagedMarker[] = "updates-by-package-manager";
+bool packageManaged();
+
 // A text key of an INI file; a value with commas reads the same before and after
 // QSettings rewrote the file (see configText).
 QString settingText(const QString &iniFile, const QString &key);

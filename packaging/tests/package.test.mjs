@@ -2,11 +2,11 @@
 // XDG folders of the test, with the installed client against the demo service.
 import { test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
-import { spawn, spawnSync } from 'node:child_process';
+import { execFileSync, spawn, spawnSync } from 'node:child_process';
 import fs from 'node:fs';
 import net from 'node:net';
 import path from 'node:path';
-import { page, waitFor } from '../../tests/e2e/harness.mjs';
+import { page, waitFor, makeUser, removeUser, rendererPids } from '../../tests/e2e/harness.mjs';
 
 const { HOME, XDG_DATA_HOME: DATA, XDG_CONFIG_HOME, XDG_CACHE_HOME, TMPDIR } = process.env;
 const VERSION = process.env.MERVO_VERSION;
@@ -17,6 +17,7 @@ const SIZES = [16, 24, 32, 48, 64, 128, 256];
 const PACKAGES = process.env.MERVO_PACKAGE_DIR;
 const TRUST = process.env.MERVO_UPDATE_TRUST;
 const installer = path.join(PACKAGES, `MervoSetup-${VERSION}.run`);
+const DEB = path.join(PACKAGES, `mervo-client_${VERSION}_${spawnSync('dpkg', ['--print-architecture'], { encoding: 'utf8' }).stdout.trim()}.deb`);
 
 const run = (file, args, { cwd = HOME, env = {}, input = '' } = {}) => {
   const r = spawnSync(file, args, { cwd, input, encoding: 'utf8', env: { ...process.env, ...env } });
@@ -78,9 +79,9 @@ const listing = (dir) => (fs.existsSync(dir) ? fs.readdirSync(dir).sort() : []);
 test('make package leaves the installer and its signature; a corrupt one or a "no" changes nothing', () => {
   const name = path.basename(installer);
   if (TRUST === 'none') {
-    assert.deepEqual(listing(PACKAGES), [name]);
+    assert.deepEqual(listing(PACKAGES), [name, path.basename(DEB)].sort());
   } else {
-    assert.deepEqual(listing(PACKAGES), [name, `${name}.minisig`]);
+    assert.deepEqual(listing(PACKAGES), [name, `${name}.minisig`, path.basename(DEB)].sort());
     assert.match(verified(installer, TRUST) ?? 'no trusted key checks it', new RegExp(`comment: file:${name} version:${VERSION} size:${fs.statSync(installer).size}\n`));
   }
   const before = files();
@@ -277,4 +278,70 @@ test('uninstalling, even after a cut-short swap, leaves nothing of the product b
   assert.deepEqual(left, [RECORD]);
   assert.deepEqual(fs.readdirSync(DATA).filter((f) => f.startsWith('.')), []);
   assert.equal(fs.readFileSync(RECORD, 'utf8'), '{"companyName": "Acme"}');
+});
+
+// The system-wide package on this machine, as an administrator installs it and two users
+// share the computer. Root only: it installs into /usr and /etc, and purges afterwards.
+test('the Debian package: lintian-clean; installed with apt; two users at once, each sandboxed with their own settings; a managed key wins; no installer fetched; purge leaves nothing', { skip: process.getuid() !== 0 && 'installing a Debian package needs root' }, async () => {
+  const lint = run('lintian', ['--fail-on', 'error,warning', DEB]);
+  assert.equal(lint.status, 0, lint.out);
+  runOk('apt-get', ['install', '-y', '-q', '--no-install-recommends', DEB]);
+  const etc = '/etc/mervo-client/config.ini';
+  const users = [makeUser(), makeUser()];
+  const clients = [];
+  try {
+    // The administrator names the service for everyone and fixes the zoom.
+    execFileSync(path.join(process.env.MERVO_DEMO_DIR, 'write-config.sh'), [etc, serviceUrl]);
+    fs.writeFileSync('/etc/mervo-client/managed.ini', '[Sys]\nZoom=1.25\n');
+    const written = fs.readFileSync(etc);
+    const ownFile = (user) => path.join(user.env.XDG_CONFIG_HOME, 'Mervo', 'config.ini');
+    const start = async (user) => {
+      const port = await freePort();
+      const child = spawn('setpriv', ['--reuid', String(user.uid), '--regid', String(user.gid), '--init-groups',
+        '/usr/bin/mervo-client'], { cwd: user.home, stdio: 'ignore',
+        env: { ...user.env, QTWEBENGINE_REMOTE_DEBUGGING: String(port) } });
+      const client = { child, port, user };
+      clients.push(client);
+      return client;
+    };
+    for (const user of users) {
+      // The user's own choice, which the managed key overrides.
+      fs.mkdirSync(path.dirname(ownFile(user)), { recursive: true });
+      fs.writeFileSync(ownFile(user), '[Sys]\nZoom=2\n');
+      execFileSync('chown', ['-R', `${user.uid}:${user.gid}`, user.env.XDG_CONFIG_HOME]);
+    }
+    const updateLog = path.join(TMPDIR, 'demo-state', 'update-requests.log');
+    const updateAsks = () => (fs.existsSync(updateLog) ? fs.readFileSync(updateLog, 'utf8').split('\n').filter(Boolean).length : 0);
+    const asksBefore = updateAsks();
+    const running = await Promise.all(users.map(start));
+    for (const client of running) {
+      const p = await page(client, /\/login\/index\.html/, 60000);
+      await p.ready('#login');
+      assert.equal(await p.eval('window.devicePixelRatio'), 1.25);
+      await p.close();
+      const renderers = rendererPids(client.user.uid);
+      assert.ok(renderers.length > 0);
+      for (const pid of renderers)
+        assert.match(fs.readFileSync(`/proc/${pid}/status`, 'utf8'), /^Seccomp:\s+2$/m);
+      await waitFor('the device identifiers in the user\'s own file', () =>
+        /^HID=.+$/m.test(fs.readFileSync(ownFile(client.user), 'utf8')));
+    }
+    // A restart keeps what the first start stored; the administrator's file stays as written.
+    const stored = fs.readFileSync(ownFile(users[0]), 'utf8');
+    running[0].child.kill('SIGKILL');
+    await new Promise((resolve) => running[0].child.on('exit', resolve));
+    const again = await start(users[0]);
+    await (await page(again, /\/login\/index\.html/, 60000)).ready('#login');
+    assert.equal(fs.readFileSync(ownFile(users[0]), 'utf8'), stored);
+    assert.match(stored, /^PID=.+$/m);
+    assert.deepEqual(fs.readFileSync(etc), written);
+    // The package manager updates this client: its updater asked the service nothing.
+    assert.equal(updateAsks(), asksBefore);
+  } finally {
+    for (const c of clients) c.child.kill('SIGKILL');
+    users.forEach(removeUser);
+    runOk('apt-get', ['purge', '-y', '-q', 'mervo-client']);
+  }
+  for (const gone of ['/usr/lib/mervo-client', '/usr/bin/mervo-client', '/etc/mervo-client'])
+    assert.ok(!fs.existsSync(gone), `${gone} is left`);
 });

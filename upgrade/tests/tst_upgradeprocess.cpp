@@ -420,21 +420,31 @@ private slots:
     {
         QTest::addColumn<int>("status");
         QTest::addColumn<QByteArray>("body");
-        QTest::newRow("success string") << 200 << QByteArray("{\"success\":\"true\",\"data\":{\"needUpdate\":true,\"url\":\"x\",\"installerName\":\"a\"}}");
-        QTest::newRow("needUpdate string") << 200 << QByteArray("{\"success\":true,\"data\":{\"needUpdate\":\"true\",\"url\":\"x\",\"installerName\":\"a\"}}");
-        QTest::newRow("broken") << 200 << QByteArray("{\"success\":tru");
-        QTest::newRow("error page") << 502 << QByteArray("<html>bad gateway</html>");
+        QTest::addColumn<bool>("packageManaged");
+        QTest::newRow("success string") << 200 << QByteArray("{\"success\":\"true\",\"data\":{\"needUpdate\":true,\"url\":\"x\",\"installerName\":\"a\"}}") << false;
+        QTest::newRow("needUpdate string") << 200 << QByteArray("{\"success\":true,\"data\":{\"needUpdate\":\"true\",\"url\":\"x\",\"installerName\":\"a\"}}") << false;
+        QTest::newRow("broken") << 200 << QByteArray("{\"success\":tru") << false;
+        QTest::newRow("error page") << 502 << QByteArray("<html>bad gateway</html>") << false;
+        // The system's package manager updates this folder: not even asked.
+        QTest::newRow("package-managed folder, update offered")
+            << 200 << QByteArray("{\"success\":true,\"data\":{\"needUpdate\":true,\"url\":\"x\",\"installerName\":\"a\"}}") << true;
     }
 
     void answers_stringTrueOrBrokenBody_exitAtOnceWithoutDownload()
     {
         QFETCH(int, status);
         QFETCH(QByteArray, body);
+        QFETCH(bool, packageManaged);
         setServiceUrl(server.url("/api").toString());
         answerWith(status, body);
+        QFile marker(folder.filePath("updates-by-package-manager"));
+        if (packageManaged)
+            QVERIFY(marker.open(QIODevice::WriteOnly));
         QCOMPARE(runUpdater({}), 0);
-        QCOMPARE(rec.posts, 1);
+        marker.remove();
+        QCOMPARE(rec.posts, packageManaged ? 0 : 1);
         QCOMPARE(rec.installerGets, 0);
+        QCOMPARE(output.contains("updates: managed by the system's package manager"), packageManaged);
     }
 
     void serviceThatNeverAnswers_exitsAfterTheTransferTimeout()
