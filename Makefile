@@ -15,7 +15,7 @@ APT_PACKAGES := cmake ninja-build g++ make pkg-config \
 FUZZ_DIR ?= build-fuzz
 FUZZ_SECONDS ?= 60
 SANITIZED_SUITES := tst_tooloutput tst_programcontrol tst_loginrecord tst_deviceidentity \
-	tst_trustpolicy tst_loginurl tst_updatecheck tst_upgradeprocess
+	tst_trustpolicy tst_loginurl tst_updatecheck tst_upgradeprocess tst_clientsettings
 empty :=
 space := $(empty) $(empty)
 SANITIZED_TESTS := ^(fuzz_.*|$(subst $(space),|,$(strip $(SANITIZED_SUITES))))$$

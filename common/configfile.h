@@ -28,28 +28,55 @@ inline QString configText(const QSettings &settings, const QString &key)
     return value.toString();
 }
 
-// Whether settings text holds what QSettings cannot read, or would drop when it writes the
-// file again: lines that are no section, key, comment or blank, bytes that are no UTF-8,
-// control characters.
+// Whether one line of settings text reads the same alone as in its file: a section, a
+// key, a comment or blank, in UTF-8 without control characters. A line that leaves a
+// quote open or ends in a backslash would take the lines after it along.
+inline bool configLineIsSound(const QByteArray &raw)
+{
+    for (const char c : raw)
+        if (uchar(c) < 0x20 && c != '\t' && c != '\r')
+            return false;
+    const QByteArray line = raw.trimmed();
+    if (line.isEmpty())
+        return true;
+    // Qt reads a quoted part across line ends, on any kind of line, and joins a line that
+    // ends in a backslash with the next.
+    int quotes = 0;
+    for (int i = 0; i < line.size(); ++i) {
+        if (line.at(i) == '\\')
+            ++i;
+        else if (line.at(i) == '"')
+            ++quotes;
+    }
+    if (quotes % 2 != 0 || line.endsWith('\\'))
+        return false;
+    QTextCodec::ConverterState state;
+    QTextCodec::codecForName("UTF-8")->toUnicode(line.constData(), line.size(), &state);
+    if (state.invalidChars > 0)
+        return false;
+    if (line.startsWith(';') || line.startsWith('#'))
+        return true;
+    if (line.startsWith('['))
+        return line.size() > 2 && line.indexOf(']') == line.size() - 1 &&
+               line.indexOf('[', 1) < 0 && !line.contains('"');
+    const int equals = line.indexOf('=');
+    return equals > 0 && !line.left(equals).trimmed().isEmpty();
+}
+
+// Settings text without the byte-order mark Windows editors write (QSettings reads past it).
+inline QByteArray configTextWithoutMark(const QByteArray &content)
+{
+    return content.startsWith("\xEF\xBB\xBF") ? content.mid(3) : content;
+}
+
+// Whether settings text holds what QSettings cannot read, would read with the lines after
+// it, or would drop when it writes the file again: any line that is not sound.
 inline bool configLooksDamaged(const QByteArray &content)
 {
-    QTextCodec::ConverterState state;
-    QTextCodec::codecForName("UTF-8")->toUnicode(content.constData(), content.size(), &state);
-    if (state.invalidChars > 0)
-        return true;
-    // A byte-order mark (as Windows editors write) is no damage; QSettings reads past it.
-    const QByteArray text = content.startsWith("\xEF\xBB\xBF") ? content.mid(3) : content;
-    const QList<QByteArray> lines = text.split('\n');
-    for (const QByteArray &raw : lines) {
-        for (const char c : raw)
-            if (uchar(c) < 0x20 && c != '\t' && c != '\r')
-                return true;
-        const QByteArray line = raw.trimmed();
-        if (line.isEmpty() || line.startsWith(';') || line.startsWith('#'))
-            continue;
-        if (line.startsWith('[') ? !line.endsWith(']') : !line.contains('='))
+    const QList<QByteArray> lines = configTextWithoutMark(content).split('\n');
+    for (const QByteArray &line : lines)
+        if (!configLineIsSound(line))
             return true;
-    }
     return false;
 }
 

@@ -3,7 +3,9 @@
 #include <QString>
 
 // Starting the client with the user's desktop session: the XDG autostart entry on
-// Linux, the current user's Run key on Windows. The system holds the state.
+// Linux, the current user's Run key on Windows. The system holds the state. On Linux the
+// user's entry overrides an administrator's of the same name (/etc/xdg/autostart): with
+// one there, switching off writes a hidden entry instead of removing the user's.
 namespace Autostart {
 
 bool isEnabled();

@@ -44,9 +44,22 @@ QString desktopEntry(const QString &program)
         .arg(execValue(program));
 }
 
-bool isEnabled()
+// An entry an administrator put in a system folder (/etc/xdg/autostart), which the user's
+// entry of the same name overrides.
+static QString systemEntryPath()
 {
-    QFile file(entryPath());
+    const QString own = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    for (const QString &dir : QStandardPaths::standardLocations(QStandardPaths::GenericConfigLocation)) {
+        const QString path = dir + QStringLiteral("/autostart/mervo-client.desktop");
+        if (dir != own && QFile::exists(path))
+            return path;
+    }
+    return QString();
+}
+
+static bool entryEnabled(const QString &path)
+{
+    QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;
     // Desktops switch an entry off by these keys instead of removing it.
@@ -54,10 +67,19 @@ bool isEnabled()
     return !lines.contains("Hidden=true") && !lines.contains("X-GNOME-Autostart-enabled=false");
 }
 
+bool isEnabled()
+{
+    if (QFile::exists(entryPath()))
+        return entryEnabled(entryPath());
+    const QString system = systemEntryPath();
+    return !system.isEmpty() && entryEnabled(system);
+}
+
 bool setEnabled(bool enabled, const QString &program, QString *error)
 {
     const QString path = entryPath();
-    if (!enabled) {
+    const bool systemEntry = !systemEntryPath().isEmpty();
+    if (!enabled && !systemEntry) {
         QFile file(path);
         if (!file.exists() || file.remove())
             return true;
@@ -73,7 +95,9 @@ bool setEnabled(bool enabled, const QString &program, QString *error)
         *error = file.errorString();
         return false;
     }
-    file.write(desktopEntry(program).toUtf8());
+    // Off while a system entry is there: the user's own entry hides it.
+    file.write(desktopEntry(program).toUtf8() +
+               (enabled ? QByteArray() : QByteArrayLiteral("Hidden=true\n")));
     if (!file.commit()) {
         *error = file.errorString();
         return false;

@@ -140,33 +140,6 @@ bool ClientSettings::setValue(const QString &key, const QVariant &value)
     return true;
 }
 
-static bool isSoundLine(const QByteArray &raw)
-{
-    for (const char c : raw)
-        if (uchar(c) < 0x20 && c != '\t' && c != '\r')
-            return false;
-    const QByteArray line = raw.trimmed();
-    if (line.isEmpty() || line.startsWith(';') || line.startsWith('#'))
-        return true;
-    if (line.startsWith('['))
-        return line.size() > 2 && line.endsWith(']') && line.indexOf(']') == line.size() - 1;
-    const int equals = line.indexOf('=');
-    if (equals <= 0 || line.left(equals).trimmed().isEmpty() || line.endsWith('\\'))
-        return false;
-    int quotes = 0;
-    for (int i = 0; i < line.size(); ++i) {
-        if (line.at(i) == '\\')
-            ++i;
-        else if (line.at(i) == '"')
-            ++quotes;
-    }
-    if (quotes % 2 != 0)
-        return false;
-    QTextCodec::ConverterState state;
-    QTextCodec::codecForName("UTF-8")->toUnicode(line.constData(), line.size(), &state);
-    return state.invalidChars == 0;
-}
-
 QVariantMap ClientSettings::readFile(const QString &path)
 {
     QVariantMap map;
@@ -180,9 +153,8 @@ QVariantMap ClientSettings::readFile(const QString &path)
     if (configLooksDamaged(content)) {
         QByteArray kept;
         int dropped = 0;
-        const QByteArray text = content.startsWith("\xEF\xBB\xBF") ? content.mid(3) : content;
-        for (const QByteArray &line : text.split('\n')) {
-            if (isSoundLine(line))
+        for (const QByteArray &line : configTextWithoutMark(content).split('\n')) {
+            if (configLineIsSound(line))
                 kept += line + '\n';
             else
                 ++dropped;

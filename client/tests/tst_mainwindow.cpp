@@ -1,3 +1,4 @@
+#include "autostart.h"
 #include "clientenvironment.h"
 #include "mainwindow.h"
 #include "notificationpresenter.h"
@@ -283,6 +284,25 @@ private slots:
             w.close(); // no dialog: a modal one would stop the test here
             QVERIFY(w.isMinimized());
         }
+        // Managed off while an administrator's system entry is there: the user's hides it.
+        const QString system = QDir::current().filePath("xdg");
+        QVERIFY(QDir().mkpath(system + "/autostart"));
+        QFile systemEntry(system + "/autostart/mervo-client.desktop");
+        QVERIFY(systemEntry.open(QIODevice::WriteOnly));
+        systemEntry.write(Autostart::desktopEntry("/usr/bin/mervo-client").toUtf8());
+        systemEntry.close();
+        qputenv("XDG_CONFIG_DIRS", system.toLocal8Bit());
+        {
+            QSettings m(managed, QSettings::IniFormat);
+            m.setValue("Sys/Autostart", "0");
+        }
+        QVERIFY(Autostart::isEnabled());
+        { MainWindow w; }
+        QVERIFY(!Autostart::isEnabled());
+        QFile own(entry);
+        QVERIFY(own.open(QIODevice::ReadOnly));
+        QVERIFY(own.readAll().endsWith("\nHidden=true\n"));
+        qunsetenv("XDG_CONFIG_DIRS");
         qunsetenv("MERVO_MANAGED_INI");
         QFile::remove(managed);
         QFile::remove(entry);
