@@ -60,8 +60,10 @@ int main(int argc, char *argv[])
     QApplication::setQuitOnLastWindowClosed(false);
     QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
 
-    keepDamagedConfigAside();
     const ClientSettings settings;
+    // Only a file the client may write is copied aside; a package's is read as it is.
+    if (settings.writesInstallation())
+        keepDamagedConfigAside();
     const bool multiClient = settings.value(QStringLiteral("Sys/MultiClient"), false).toBool();
     if (!settings.choicesWritable()) {
         // Told once a start: every choice made in this run would be gone at the next.

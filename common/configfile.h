@@ -41,14 +41,20 @@ inline bool configLineIsSound(const QByteArray &raw)
         return true;
     // Qt reads a quoted part across line ends, on any kind of line, and joins a line that
     // ends in a backslash with the next.
-    int quotes = 0;
+    // A ";" outside quotes starts a comment, whose quotes count for nothing.
+    bool quoted = false;
+    int end = line.size();
     for (int i = 0; i < line.size(); ++i) {
         if (line.at(i) == '\\')
             ++i;
         else if (line.at(i) == '"')
-            ++quotes;
+            quoted = !quoted;
+        else if (line.at(i) == ';' && !quoted) {
+            end = i;
+            break;
+        }
     }
-    if (quotes % 2 != 0 || line.endsWith('\\'))
+    if (quoted || (end == line.size() && line.endsWith('\\')))
         return false;
     QTextCodec::ConverterState state;
     QTextCodec::codecForName("UTF-8")->toUnicode(line.constData(), line.size(), &state);

@@ -57,8 +57,9 @@ find "$root/usr/share" -type f -exec chmod 644 {} +
 # What the binaries load, as Debian names it.
 mkdir -p "$stage/src/debian"
 printf 'Source: mervo-client\n\nPackage: mervo-client\nArchitecture: any\n' >"$stage/src/debian/control"
+# Its warnings are shown: a library it cannot place would be missing from Depends.
 depends=$(cd "$stage/src" && dpkg-shlibdeps -O -e"$lib/MervoClient" -e"$lib/MervoUpgrade" \
-    -e"$lib/signin_pl.so" -e"$lib/ledger_pl.so" 2>/dev/null | sed -n 's/^shlibs:Depends=//p')
+    -e"$lib/signin_pl.so" -e"$lib/ledger_pl.so" | sed -n 's/^shlibs:Depends=//p')
 [ -n "$depends" ] || { echo "error: dpkg-shlibdeps found no dependencies" >&2; exit 1; }
 
 install -m 755 "$deb/postrm" "$root/DEBIAN/postrm"

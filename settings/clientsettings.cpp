@@ -6,16 +6,37 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
+#include <QSet>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryFile>
 
-static bool isWritablePath(const QString &path)
+// Whether Qt can write the file: it writes a new file beside it (and a lock file) and
+// renames it, so the folder counts too. A package's program folder never counts, whoever
+// runs the client: its config.ini is the administrator's file in /etc.
+static bool isWritableInstallation(const QString &path)
 {
     const QFileInfo info(path);
-    if (info.exists())
-        return info.isWritable();
-    return QFileInfo(info.absolutePath()).isWritable();
+    if (info.isSymLink() ||
+        QFile::exists(info.absoluteDir().filePath(QStringLiteral("updates-by-package-manager"))))
+        return false;
+    const QFileInfo folder(info.absolutePath());
+    return folder.isDir() && folder.isWritable() && (!info.exists() || info.isWritable());
+}
+
+// The lines of settings text Qt reads alone, and how many were left out.
+static QByteArray soundLines(const QByteArray &content, int *dropped)
+{
+    QByteArray kept;
+    *dropped = 0;
+    for (const QByteArray &line : configTextWithoutMark(content).split('\n')) {
+        if (configLineIsSound(line))
+            kept += line + '\n';
+        else
+            ++*dropped;
+    }
+    return kept;
 }
 
 ClientSettings::ClientSettings()
@@ -27,7 +48,7 @@ ClientSettings::ClientSettings(const QString &installationFile, const QString &u
     : installationFile(installationFile)
     , userFile(userFile)
     , managedFile(managedFile)
-    , installationWritable(isWritablePath(installationFile))
+    , installationWritable(isWritableInstallation(installationFile))
 {
     installation = readFile(installationFile);
     if (!installationWritable)
@@ -48,7 +69,8 @@ QString ClientSettings::defaultManagedFile()
     if (!moved.isEmpty())
         return moved;
 #ifdef Q_OS_WIN
-    return qEnvironmentVariable("ProgramData") + QStringLiteral("/Mervo/managed.ini");
+    const QString programData = qEnvironmentVariable("ProgramData");
+    return programData.isEmpty() ? QString() : programData + QStringLiteral("/Mervo/managed.ini");
 #else
     return QStringLiteral("/etc/mervo-client/managed.ini");
 #endif
@@ -88,6 +110,11 @@ QString ClientSettings::choicesFile() const
     return installationWritable ? installationFile : userFile;
 }
 
+bool ClientSettings::writesInstallation() const
+{
+    return installationWritable;
+}
+
 bool ClientSettings::choicesWritable() const
 {
     if (installationWritable)
@@ -111,22 +138,32 @@ bool ClientSettings::setValue(const QString &key, const QVariant &value)
         qDebug().noquote() << "settings:" << name << "is set by the administrator, not changed";
         return false;
     }
-    const QString file = choicesFile();
+    QString file = choicesFile();
     if (!installationWritable)
         QDir().mkpath(QFileInfo(file).absolutePath());
-    // A damaged file is first written back from what can be read of it: Qt would write
-    // only what it made of the damage, and the sound lines after it could be lost.
+    // Written where a link points, so that the link stays.
+    if (QFileInfo(file).isSymLink())
+        file = QFileInfo(file).canonicalFilePath();
+    // A damaged file is first written back from what can be read of it, in one step: Qt
+    // would write only what it made of the damage, and the sound lines after it could be
+    // lost. What is left out is kept aside first, or nothing is written.
     QFile existing(file);
     if (existing.open(QIODevice::ReadOnly)) {
         const QByteArray content = existing.readAll();
         existing.close();
         if (configLooksDamaged(content)) {
-            keepDamagedConfigAside(file);
-            const QVariantMap readable = readFile(file);
-            QFile::remove(file);
-            QSettings repaired(file, QSettings::IniFormat);
-            for (auto it = readable.constBegin(); it != readable.constEnd(); ++it)
-                repaired.setValue(it.key(), it.value());
+            if (keepDamagedConfigAside(file).isEmpty()) {
+                qWarning().noquote() << "settings: damaged, and no copy of it could be kept:"
+                                     << file << "(" + name + " not written)";
+                return false;
+            }
+            int dropped = 0;
+            QSaveFile repaired(file);
+            if (!repaired.open(QIODevice::WriteOnly) ||
+                repaired.write(soundLines(content, &dropped)) < 0 || !repaired.commit()) {
+                qWarning().noquote() << "settings: cannot write" << file << "(" + name + " not kept)";
+                return false;
+            }
         }
     }
     QSettings settings(file, QSettings::IniFormat);
@@ -151,16 +188,15 @@ QVariantMap ClientSettings::readFile(const QString &path)
     QString source = path;
     QTemporaryFile sound;
     if (configLooksDamaged(content)) {
-        QByteArray kept;
         int dropped = 0;
-        for (const QByteArray &line : configTextWithoutMark(content).split('\n')) {
-            if (configLineIsSound(line))
-                kept += line + '\n';
-            else
-                ++dropped;
+        const QByteArray kept = soundLines(content, &dropped);
+        // Said once a run for each file: settings are read often.
+        static QSet<QString> told;
+        if (!told.contains(path)) {
+            told.insert(path);
+            qWarning().noquote() << "settings: damaged file, read without its" << dropped
+                                 << "unreadable lines:" << path;
         }
-        qWarning().noquote() << "settings: damaged file, read without its" << dropped
-                             << "unreadable lines:" << path;
         if (!sound.open() || sound.write(kept) != kept.size() || !sound.flush())
             return map;
         source = sound.fileName();

@@ -11,7 +11,7 @@
 //                  the installation's file, but only where that file cannot be written;
 //   installation:  config.ini in the program folder (the current directory).
 // A writable program folder keeps one file, as it always did: choices are written into
-// its config.ini. Otherwise they go to the user's file. A damaged file counts with every
+// its config.ini. Otherwise (and always in a package's folder) they go to the user's file. A damaged file counts with every
 // key line it still holds under its section.
 // Keys are "Sys/Name"; a leading "/" is ignored.
 class ClientSettings final
@@ -38,6 +38,9 @@ public:
     // The file setValue() writes to, and whether it can be written (checked, not tried).
     QString choicesFile() const;
     bool choicesWritable() const;
+    // Whether choices go into the program folder's config.ini (a writable folder that no
+    // package manager owns).
+    bool writesInstallation() const;
 
     // Reads an INI file as Qt does, keeping every sound line of a damaged one: lines that
     // are no section, key or comment, are no UTF-8 or hold control characters, open a

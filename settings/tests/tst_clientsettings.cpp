@@ -69,6 +69,16 @@ private slots:
         QCOMPARE(again.text("Sys/LoginUrl"), QString("http://a/login"));
         QCOMPARE(read(installation), written);
 
+        // A package's folder: its config.ini links to the administrator's file, which no
+        // run writes, not even root's.
+        const QString package = path("pkg");
+        QVERIFY(QDir().mkpath(package));
+        QVERIFY(QFile::link(installation, package + "/config.ini"));
+        QVERIFY(write(package + "/updates-by-package-manager", ""));
+        const ClientSettings packaged(package + "/config.ini", user, QString());
+        QCOMPARE(packaged.choicesFile(), user);
+        QCOMPARE(packaged.text("Sys/Zoom"), QString("1.25"));
+
         // Nowhere to write: said so, and nothing pretends to be kept.
         const QString lockedHome = path("ro-locked");
         QVERIFY(QDir().mkpath(lockedHome));
@@ -120,6 +130,16 @@ private slots:
         QCOMPARE(after.text("Sys/LoginUrl"), QString("http://a/login"));
         QCOMPARE(after.text("Sys/Zoom"), QString("1.25"));
         QVERIFY(QFile::exists(path("d2/config.ini.damaged")));
+
+        // No room for another copy of what the repair leaves out: nothing is written.
+        const QString kept = path("d3/config.ini");
+        for (int i = 0; i < 5; ++i)
+            QVERIFY(write(kept + ".damaged" + QString::number(i), QByteArray::number(i)));
+        const QByteArray damaged = read(kept);
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("five copies are kept already"));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^settings: damaged, and no copy"));
+        QVERIFY(!ClientSettings(kept, QString(), QString()).setValue("Sys/Zoom", "2"));
+        QCOMPARE(read(kept), damaged);
     }
 };
 
