@@ -62,7 +62,7 @@ depends=$(cd "$stage/src" && dpkg-shlibdeps -O -e"$lib/MervoClient" -e"$lib/Merv
     -e"$lib/signin_pl.so" -e"$lib/ledger_pl.so" | sed -n 's/^shlibs:Depends=//p')
 [ -n "$depends" ] || { echo "error: dpkg-shlibdeps found no dependencies" >&2; exit 1; }
 
-install -m 755 "$deb/postrm" "$root/DEBIAN/postrm"
+install -m 755 "$deb/postinst" "$deb/postrm" "$root/DEBIAN/"
 echo /etc/mervo-client/config.ini >"$root/DEBIAN/conffiles"
 size=$(du -sk --exclude=DEBIAN "$root" | cut -f1)
 cat >"$root/DEBIAN/control" <<CONTROL

@@ -282,7 +282,7 @@ test('uninstalling, even after a cut-short swap, leaves nothing of the product b
 
 // The system-wide package on this machine, as an administrator installs it and two users
 // share the computer. Root only: it installs into /usr and /etc, and purges afterwards.
-test('the Debian package: lintian-clean; installed with apt; two users at once, each sandboxed with their own settings; a managed key wins; no installer fetched; purge leaves nothing', { skip: process.getuid() !== 0 && 'installing a Debian package needs root' }, async () => {
+test('the Debian package: lintian-clean; installed with apt; two users at once, each sandboxed with their own settings; managed keys win (autostart for everyone); no installer fetched; purge leaves nothing', { skip: process.getuid() !== 0 && 'installing a Debian package needs root' }, async () => {
   const lint = run('lintian', ['--fail-on', 'error,warning', DEB]);
   assert.equal(lint.status, 0, lint.out);
   runOk('apt-get', ['install', '-y', '-q', '--no-install-recommends', DEB]);
@@ -292,7 +292,9 @@ test('the Debian package: lintian-clean; installed with apt; two users at once, 
   try {
     // The administrator names the service for everyone and fixes the zoom.
     execFileSync(path.join(process.env.MERVO_DEMO_DIR, 'write-config.sh'), [etc, serviceUrl]);
-    fs.writeFileSync('/etc/mervo-client/managed.ini', '[Sys]\nZoom=1.25\n');
+    fs.writeFileSync('/etc/mervo-client/managed.ini', '[Sys]\nZoom=1.25\nAutostart=1\n');
+    runOk('dpkg-reconfigure', ['-fnoninteractive', 'mervo-client']);
+    assert.match(fs.readFileSync('/etc/xdg/autostart/mervo-client.desktop', 'utf8'), /^Exec=mervo-client$/m);
     const written = fs.readFileSync(etc);
     const ownFile = (user) => path.join(user.env.XDG_CONFIG_HOME, 'Mervo', 'config.ini');
     const start = async (user) => {
@@ -342,6 +344,7 @@ test('the Debian package: lintian-clean; installed with apt; two users at once, 
     users.forEach(removeUser);
     runOk('apt-get', ['purge', '-y', '-q', 'mervo-client']);
   }
-  for (const gone of ['/usr/lib/mervo-client', '/usr/bin/mervo-client', '/etc/mervo-client'])
+  for (const gone of ['/usr/lib/mervo-client', '/usr/bin/mervo-client', '/etc/mervo-client',
+    '/etc/xdg/autostart/mervo-client.desktop'])
     assert.ok(!fs.existsSync(gone), `${gone} is left`);
 });
