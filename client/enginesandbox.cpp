@@ -9,6 +9,33 @@
 
 namespace EngineSandbox {
 
+static bool isRoot()
+{
+#ifdef Q_OS_WIN
+    return false;
+#else
+    return geteuid() == 0;
+#endif
+}
+
+void keepOnForOrdinaryUsers()
+{
+    if (isRoot())
+        return;
+    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    const bool flagged = flags.contains("--no-sandbox");
+    if (!flagged && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
+        return;
+    qunsetenv("QTWEBENGINE_DISABLE_SANDBOX");
+    if (flagged) {
+        flags.replace("--no-sandbox", "");
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.simplified());
+    }
+    qWarning() << "sandbox: QTWEBENGINE_DISABLE_SANDBOX and --no-sandbox are ignored for an"
+                  " ordinary user";
+}
+
+// Left only for root, where the engine runs no sandbox (the tests run so).
 static bool disabledByUser()
 {
     return qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX")
@@ -18,19 +45,17 @@ static bool disabledByUser()
 Problem problem()
 {
     if (disabledByUser()) {
-        qWarning() << "sandbox: turned off by the environment, renderers run unconfined";
+        qWarning() << "sandbox: turned off by the environment (root), renderers run unconfined";
         return Problem::None;
     }
     if (!canCreateUserNamespaces()) {
         qWarning() << "sandbox: cannot start, this user may not create user namespaces";
         return Problem::NoUserNamespaces;
     }
-#ifndef Q_OS_WIN
-    if (geteuid() == 0) {
+    if (isRoot()) {
         qWarning() << "sandbox: cannot start, the web engine runs no sandbox as root";
         return Problem::RunAsRoot;
     }
-#endif
     return Problem::None;
 }
 

@@ -5,9 +5,13 @@
 // The web engine's renderer sandbox, as the client's start sees it. The engine builds
 // its sandbox from user namespaces; where it cannot, it aborts at its start with a
 // line on the terminal and the user sees nothing. The client asks first and explains.
-// It never turns the sandbox off itself: QTWEBENGINE_DISABLE_SANDBOX or --no-sandbox
-// in QTWEBENGINE_CHROMIUM_FLAGS are the user's own choice.
+// It never turns the sandbox off itself, and an ordinary user keeps it whatever the
+// environment says: QTWEBENGINE_DISABLE_SANDBOX and --no-sandbox count only for root,
+// for whom the engine has no sandbox (the tests run so).
 namespace EngineSandbox {
+
+// At the very start, before the engine reads its environment.
+void keepOnForOrdinaryUsers();
 
 enum class Problem {
     None,

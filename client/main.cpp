@@ -48,6 +48,7 @@ int main(int argc, char *argv[])
     QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps, true);
     QCoreApplication::setAttribute(Qt::AA_UseOpenGLES, true);
     ClientEnvironment::useChineseLocale();
+    EngineSandbox::keepOnForOrdinaryUsers();
     if (wokeRunningClient(argc, argv))
         return 0;
 

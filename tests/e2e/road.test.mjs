@@ -354,11 +354,11 @@ test('service down at start: the client\'s own page, then the login page by itse
 
 const asRoot = process.getuid() === 0 ? false : 'makes a throw-away user: needs root';
 
-test('an ordinary user: renderers sandboxed, a frame of another site in a renderer of its own, a link to it in the browser', { skip: asRoot }, async () => {
+test('an ordinary user: renderers sandboxed (whatever the environment says), a frame of another site in a renderer of its own, a link to it in the browser', { skip: asRoot }, async () => {
   const user = makeUser();
   try {
     await withRoad({ user }, async (road) => {
-      const client = await road.startClient();
+      const client = await road.startClient({ env: { QTWEBENGINE_DISABLE_SANDBOX: '1' } });
       const p = await page(client, /\/login\/index\.html/);
       await p.ready('#login');
       // The same service reached as localhost is another site.
@@ -381,6 +381,7 @@ test('an ordinary user: renderers sandboxed, a frame of another site in a render
       assert.match(road.log(), /foreign site to the browser: http:\/\/localhost:\d+\/login\/index\.html\?by=link/);
       assert.match(road.log(), /web engine: Qt WebEngine 5\.15\.\d+ \(Chromium \d+\./);
       assert.doesNotMatch(road.log(), /sandbox: turned off/);
+      assert.match(road.log(), /sandbox: QTWEBENGINE_DISABLE_SANDBOX and --no-sandbox are ignored/);
     });
   } finally {
     removeUser(user);
