@@ -25,6 +25,9 @@ static bool isWritableInstallation(const QString &path)
     return folder.isDir() && folder.isWritable() && (!info.exists() || info.isWritable());
 }
 
+// More than any settings file holds; a bigger one is read only this far, and not written.
+static constexpr qint64 maxFileBytes = 4 * 1024 * 1024;
+
 // The lines of settings text Qt reads alone, and how many were left out.
 static QByteArray soundLines(const QByteArray &content, int *dropped)
 {
@@ -148,6 +151,11 @@ bool ClientSettings::setValue(const QString &key, const QVariant &value)
     // would write only what it made of the damage, and the sound lines after it could be
     // lost. What is left out is kept aside first, or nothing is written.
     QFile existing(file);
+    if (existing.size() > maxFileBytes) {
+        qWarning().noquote() << "settings: over 4 MiB, not written:" << file
+                             << "(" + name + " not kept)";
+        return false;
+    }
     if (existing.open(QIODevice::ReadOnly)) {
         const QByteArray content = existing.readAll();
         existing.close();
@@ -183,11 +191,16 @@ QVariantMap ClientSettings::readFile(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return map;
-    const QByteArray content = file.readAll();
+    QByteArray content = file.read(maxFileBytes);
+    const bool cut = !file.atEnd();
     file.close();
+    if (cut) {
+        content.truncate(content.lastIndexOf('\n') + 1);
+        qWarning().noquote() << "settings: over 4 MiB, read only as far:" << path;
+    }
     QString source = path;
     QTemporaryFile sound;
-    if (configLooksDamaged(content)) {
+    if (cut || configLooksDamaged(content)) {
         int dropped = 0;
         const QByteArray kept = soundLines(content, &dropped);
         // Said once a run for each file: settings are read often.
