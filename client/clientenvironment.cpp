@@ -1,5 +1,7 @@
 #include "clientenvironment.h"
 
+#include "webprofile.h"
+
 #include <QCoreApplication>
 #include <QDebug>
 #include <QLibraryInfo>
@@ -23,7 +25,7 @@ void useChineseLocale()
 
 bool installTranslations(QCoreApplication *app)
 {
-    QWebEngineProfile::defaultProfile()->setHttpAcceptLanguage(QStringLiteral("zh-CN,zh"));
+    webProfile()->setHttpAcceptLanguage(QStringLiteral("zh-CN,zh"));
     auto *translator = new QTranslator(app);
     const QString folder = QLibraryInfo::location(QLibraryInfo::TranslationsPath);
     if (!translator->load(QStringLiteral("qtbase_zh_CN"), folder)) {
@@ -99,7 +101,7 @@ QString chromiumVersionOf(const QString &userAgent)
 QString webEngineDescription()
 {
     const QString chromium =
-        chromiumVersionOf(QWebEngineProfile::defaultProfile()->httpUserAgent());
+        chromiumVersionOf(webProfile()->httpUserAgent());
     return QStringLiteral("Qt WebEngine %1 (Chromium %2)")
         .arg(QStringLiteral(QTWEBENGINECORE_VERSION_STR),
              chromium.isEmpty() ? QStringLiteral("unknown") : chromium);

@@ -10,6 +10,7 @@
 #include "plugininterface.h"
 #include "pluginmanager.h"
 #include "quitquestion.h"
+#include "webprofile.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -209,7 +210,7 @@ QDialog *MainWindow::openDevTools()
 {
     QWebEngineView *inspected = currentPlugin ? currentPlugin->getWeb() : nullptr;
     auto *view = new QWebEngineView;
-    auto *page = new QWebEnginePage(QWebEngineProfile::defaultProfile(), view);
+    auto *page = new QWebEnginePage(webProfile(), view);
     if (inspected) {
         inspected->page()->setDevToolsPage(page);
         inspected->page()->triggerAction(QWebEnginePage::InspectElement);

@@ -1,5 +1,7 @@
 #include "notificationpresenter.h"
 
+#include "webprofile.h"
+
 #include <QDebug>
 #include <QPixmap>
 #include <QSystemTrayIcon>
@@ -13,7 +15,7 @@ NotificationPresenter::NotificationPresenter(QSystemTrayIcon *tray, QWidget *win
     , window(window)
 {
     QPointer<NotificationPresenter> self(this);
-    QWebEngineProfile::defaultProfile()->setNotificationPresenter(
+    webProfile()->setNotificationPresenter(
         [self](std::unique_ptr<QWebEngineNotification> notification) {
             if (self)
                 self->present(std::move(notification));
@@ -23,7 +25,7 @@ NotificationPresenter::NotificationPresenter(QSystemTrayIcon *tray, QWidget *win
 
 NotificationPresenter::~NotificationPresenter()
 {
-    QWebEngineProfile::defaultProfile()->setNotificationPresenter({});
+    webProfile()->setNotificationPresenter({});
 }
 
 void NotificationPresenter::present(std::unique_ptr<QWebEngineNotification> notification)

@@ -5,6 +5,7 @@
 #include "plugininterface.h"
 #include "pluginmanager.h"
 #include "testhttpserver.h"
+#include "webprofile.h"
 #include "webtesthelpers.h"
 #include "webtestmain.h"
 #include "xwindows.h"
@@ -142,7 +143,7 @@ private slots:
         QDialogButtonBox box(QDialogButtonBox::Cancel | QDialogButtonBox::Save);
         QCOMPARE(box.button(QDialogButtonBox::Cancel)->text(), QStringLiteral("取消"));
         QCOMPARE(box.button(QDialogButtonBox::Save)->text(), QStringLiteral("保存"));
-        QCOMPARE(QWebEngineProfile::defaultProfile()->httpAcceptLanguage(),
+        QCOMPARE(webProfile()->httpAcceptLanguage(),
                  QStringLiteral("zh-CN,zh"));
         // The start-up line names the engine this build really runs.
         QVERIFY(QRegularExpression("^Qt WebEngine 5\\.15\\.\\d+ \\(Chromium 8\\d\\.\\d+\\.\\d+\\.\\d+\\)$")
@@ -198,7 +199,7 @@ private slots:
         QVERIFY(presenter);
         QSignalSpy presented(presenter, &NotificationPresenter::presented);
         QWebEngineView view;
-        QWebEnginePage page(QWebEngineProfile::defaultProfile());
+        QWebEnginePage page(webProfile());
         view.setPage(&page);
         connect(&page, &QWebEnginePage::featurePermissionRequested, &page,
                 [&page](const QUrl &origin, QWebEnginePage::Feature feature) {

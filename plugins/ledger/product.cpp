@@ -12,6 +12,7 @@
 #include "requestinterceptor.h"
 #include "runningdownloads.h"
 #include "trustpolicy.h"
+#include "webprofile.h"
 
 #include <QDebug>
 #include <QMessageBox>
@@ -221,7 +222,7 @@ void Product::clearLoginSession()
     if (loginSessionCleared)
         return;
     loginSessionCleared = true;
-    QWebEngineProfile *profile = QWebEngineProfile::defaultProfile();
+    QWebEngineProfile *profile = webProfile();
     profile->cookieStore()->deleteAllCookies();
     profile->clearHttpCache();
 }

@@ -4,9 +4,10 @@
 #include "navigationrules.h"
 #include "outageretry.h"
 #include "secondarywindows.h"
-#include "waitingoverlay.h"
-#include "workspacedownloads.h"
 #include "viewfeatures.h"
+#include "waitingoverlay.h"
+#include "webprofile.h"
+#include "workspacedownloads.h"
 
 #include <QDebug>
 #include <QKeyEvent>
@@ -26,7 +27,7 @@ ProductWebEngineView::ProductWebEngineView(QProgressBar *bar, bool isMainView)
         bar->setMaximum(100);
     windows = new SecondaryWindows(this);
     downloads = new WorkspaceDownloads(this, bar, windows);
-    connect(QWebEngineProfile::defaultProfile(), &QWebEngineProfile::downloadRequested, this,
+    connect(webProfile(), &QWebEngineProfile::downloadRequested, this,
             &ProductWebEngineView::onDownloadRequested);
     connect(this, &QWebEngineView::loadProgress, this, &ProductWebEngineView::onLoadProgress);
     CrashReload::attach(this);

@@ -12,6 +12,7 @@
 #include "savefiledialog.h"
 #include "secondarywindows.h"
 #include "viewcontextmenu.h"
+#include "webprofile.h"
 
 #include <QDebug>
 #include <QDir>
@@ -283,7 +284,7 @@ void WorkspaceDownloads::showDownloadPanel()
     auto *layout = new QVBoxLayout;
     auto *view = new QWebEngineView(mainView);
     ViewContextMenu::install(view);
-    auto *page = new QWebEnginePage(QWebEngineProfile::defaultProfile(), view);
+    auto *page = new QWebEnginePage(webProfile(), view);
     auto *bridge = new FileSaveWebBridge(downloadDir, downloadFile, panel);
     bridge->setAccess(BridgeAccess(page, TrustPolicy::resourcesOnly()));
     connect(bridge, &FileSaveWebBridge::closed, this, &WorkspaceDownloads::closeDownloadPanel);

@@ -3,6 +3,7 @@
 #include "desktophandoff.h"
 #include "pageprinter.h"
 #include "signinprompt.h"
+#include "webprofile.h"
 
 #include <QAuthenticator>
 #include <QWebEngineCertificateError>
@@ -20,7 +21,7 @@ static bool isWebNavigation(const QUrl &url)
 }
 
 ServicePage::ServicePage(std::shared_ptr<const TrustPolicy> policy, QObject *parent)
-    : QWebEnginePage(QWebEngineProfile::defaultProfile(), parent)
+    : QWebEnginePage(webProfile(), parent)
     , m_policy(std::move(policy))
 {
     // Script alone never reaches a protocol handler; a click may, through the hand-off.

@@ -10,6 +10,7 @@
 #include "servicepage.h"
 #include "trustpolicy.h"
 #include "webbridge.h"
+#include "webprofile.h"
 
 #include <QDebug>
 #include <QFileInfo>
@@ -82,7 +83,7 @@ QWebEngineView *Login::getLoginWidget()
     const auto policy =
         TrustPolicy::forLogin(settings.text(QStringLiteral("Sys/LoginUrl")), QUrl(loginUrl));
 
-    QWebEngineProfile *profile = QWebEngineProfile::defaultProfile();
+    QWebEngineProfile *profile = webProfile();
     profile->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
     AliimSchemeHandler::installOn(profile);
 

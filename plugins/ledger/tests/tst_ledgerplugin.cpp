@@ -7,6 +7,7 @@
 #include "processkill.h"
 #include "testhttpserver.h"
 #include "urlrecorder.h"
+#include "webprofile.h"
 #include "webtesthelpers.h"
 #include "webtestmain.h"
 
@@ -351,7 +352,7 @@ private slots:
         });
         // The login left a cookie, and pages of the default profile send it.
         showWorkspace();
-        QWebEngineProfile::defaultProfile()->cookieStore()->setCookie(
+        webProfile()->cookieStore()->setCookie(
             QNetworkCookie("login", "1"), server.url("/"));
         QVERIFY(QTest::qWaitFor(
             [&] {
@@ -731,7 +732,7 @@ private slots:
     void notifications_servicePageShownByPresenter()
     {
         QStringList shown;
-        QWebEngineProfile::defaultProfile()->setNotificationPresenter(
+        webProfile()->setNotificationPresenter(
             [&shown](std::unique_ptr<QWebEngineNotification> n) { shown << n->title(); });
         const QString notify =
             "window.permission = null; Notification.requestPermission().then(function (p) {"
@@ -742,7 +743,7 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return shown.size() == 1; }, 10000));
         QCOMPARE(shown, QStringList{"账单到期"});
 
-        QWebEngineProfile::defaultProfile()->setNotificationPresenter({});
+        webProfile()->setNotificationPresenter({});
     }
 
     void zoom_ctrlPlusAndWheelStepAndAreKept_newLoginViewStartsThere()

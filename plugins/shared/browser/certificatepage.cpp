@@ -1,8 +1,8 @@
 #include "certificatepage.h"
 
+#include "clientpagehtml.h"
 #include "jsstring.h"
 
-#include <QFile>
 #include <QWebEngineCertificateError>
 #include <QWebEnginePage>
 
@@ -80,17 +80,13 @@ CertificatePage::Refusal CertificatePage::refusalOf(const QWebEngineCertificateE
 
 static QString pageHtml()
 {
-    QFile file(QStringLiteral(":/insecure.html"));
-    if (!file.open(QIODevice::ReadOnly))
-        return QStringLiteral("<title>%1</title><h1>%1</h1><p id=host></p><p id=reason></p>"
-                              "<p id=engine></p><script>function mervoInsecure(h, r, e) {"
-                              "host.textContent = h; reason.textContent = r;"
-                              "engine.textContent = e; }</script>")
-            .arg(QString::fromUtf8(pageTitle));
-    QString html = QString::fromUtf8(file.readAll());
-    if (html.startsWith(QChar(0xfeff)))
-        html.remove(0, 1);
-    return html;
+    return clientPageHtml(
+        QStringLiteral(":/insecure.html"),
+        QStringLiteral("<title>%1</title><h1>%1</h1><p id=host></p><p id=reason></p>"
+                       "<p id=engine></p><script>function mervoInsecure(h, r, e) {"
+                       "host.textContent = h; reason.textContent = r;"
+                       "engine.textContent = e; }</script>")
+            .arg(QString::fromUtf8(pageTitle)));
 }
 
 void CertificatePage::show(QWebEnginePage *page, const Refusal &refusal)

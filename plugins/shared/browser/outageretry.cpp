@@ -1,10 +1,10 @@
 #include "outageretry.h"
 
+#include "clientpagehtml.h"
 #include "jsstring.h"
 #include "servicepage.h"
 
 #include <QDebug>
-#include <QFile>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
@@ -28,14 +28,8 @@ static bool isWebUrl(const QUrl &url)
 // address, so a reload (F5) tries it again.
 static QString outagePageHtml()
 {
-    QFile file(QStringLiteral(":/outage.html"));
-    if (!file.open(QIODevice::ReadOnly))
-        return QStringLiteral("<title>无法连接到服务器</title><h1>无法连接到服务器</h1>");
-    // Written into the page as text: a byte-order mark would come before the doctype.
-    QString html = QString::fromUtf8(file.readAll());
-    if (html.startsWith(QChar(0xfeff)))
-        html.remove(0, 1);
-    return html;
+    return clientPageHtml(QStringLiteral(":/outage.html"),
+                          QStringLiteral("<title>无法连接到服务器</title><h1>无法连接到服务器</h1>"));
 }
 
 OutageRetry::OutageRetry(QWebEngineView *view)
