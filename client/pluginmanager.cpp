@@ -5,6 +5,7 @@
 
 #include <QDebug>
 #include <QDir>
+#include <QFile>
 #include <QLibrary>
 #include <QMutex>
 #include <QPluginLoader>
@@ -35,6 +36,25 @@ PluginManager *PluginManager::instance()
         }
     }
     return created.loadAcquire();
+}
+
+// The Qt major version a library was linked against, from the Qt core library it names
+// (libQt5Core.so.5, Qt6Core.dll); 0 when it names none.
+static int qtMajorOf(const QString &path)
+{
+    QFile file(path);
+    // A plug-in is a few MiB; anything far larger is not looked through.
+    if (!file.open(QIODevice::ReadOnly) || file.size() > 256 * 1024 * 1024)
+        return 0;
+    const uchar *bytes = file.map(0, file.size());
+    if (!bytes)
+        return 0;
+    const QByteArray content = QByteArray::fromRawData(reinterpret_cast<const char *>(bytes),
+                                                       int(file.size()));
+    for (const int major : {5, 6, 7})
+        if (content.contains("Qt" + QByteArray::number(major) + "Core"))
+            return major;
+    return 0;
 }
 
 PluginInterface *PluginManager::pluginOf(QPluginLoader *loader)
@@ -87,8 +107,17 @@ bool PluginManager::loadPlugin(const QString &path)
         plugins.insert(id, loader);
         return true;
     }
-    if (!loader->isLoaded())
-        qDebug() << loader->errorString();
+    if (!loader->isLoaded()) {
+        // Qt does not load a plug-in of another major version; say so plainly.
+        const int major = qtMajorOf(path);
+        if (major != 0 && major != QT_VERSION_MAJOR)
+            qWarning().noquote() << QStringLiteral("plugin built for Qt %1, client runs Qt %2: %3")
+                                        .arg(major)
+                                        .arg(QT_VERSION_MAJOR)
+                                        .arg(path);
+        else
+            qDebug() << loader->errorString();
+    }
     delete loader;
     return false;
 }

@@ -76,6 +76,24 @@ private slots:
         fake.close();
         QTest::ignoreMessage(QtDebugMsg, QRegularExpression("broken_pl\\.so"));
         QVERIFY(!manager.loadPlugin(fake.fileName()));
+        // A plug-in of the other Qt major (one of Qt's own, where that Qt is installed).
+        const int other = QT_VERSION_MAJOR == 5 ? 6 : 5;
+        const QString otherPlugin =
+            QStringLiteral("/usr/lib/x86_64-linux-gnu/qt%1/plugins/imageformats/libqgif.so")
+                .arg(other);
+        const QString copied = dir.filePath("other_pl.so");
+        if (!QFile::copy(otherPlugin, copied)) {
+            QFile stand(copied);
+            QVERIFY(stand.open(QIODevice::WriteOnly));
+            stand.write(QByteArray("\x7f" "ELF\0", 5) + "libQt" + QByteArray::number(other) +
+                        "Core.so");
+        }
+        QTest::ignoreMessage(QtWarningMsg,
+                             qPrintable(QStringLiteral("plugin built for Qt %1, client runs Qt %2: %3")
+                                            .arg(other)
+                                            .arg(QT_VERSION_MAJOR)
+                                            .arg(copied)));
+        QVERIFY(!manager.loadPlugin(copied));
 
         QPluginLoader probe(FIXTURE_LOGIN);
         QCOMPARE(probe.instance()->property("variant").toString(), QStringLiteral("login"));
