@@ -1,13 +1,28 @@
 # Set-up wrapper: CMake is the build system; this file installs what is missing and drives it.
-BUILD_DIR ?= build
+# QT=6 builds, tests and packages with Qt 6 instead of Qt 5.15, in build-qt6/.
+QT ?= 5
 JOBS ?= $(shell nproc)
 
-APT_PACKAGES := cmake ninja-build g++ make pkg-config \
-	qtbase5-dev qtwebengine5-dev libqt5webchannel5-dev libqt5svg5-dev qttools5-dev-tools \
+ifeq ($(QT),5)
+BUILD_DIR ?= build
+QT_PACKAGES := qtbase5-dev qtwebengine5-dev libqt5webchannel5-dev libqt5svg5-dev \
+	qttools5-dev-tools qttranslations5-l10n
+# The sanitized build (below) runs with the default Qt.
+TEST_SANITIZED := fuzz-test
+else ifeq ($(QT),6)
+BUILD_DIR ?= build-qt6
+QT_PACKAGES := qt6-base-dev qt6-webengine-dev qt6-webengine-dev-tools qt6-webchannel-dev \
+	qt6-svg-dev qt6-tools-dev-tools qt6-l10n-tools qt6-translations-l10n
+TEST_SANITIZED :=
+else
+$(error QT is 5 or 6, not $(QT))
+endif
+
+APT_PACKAGES := cmake ninja-build g++ make pkg-config $(QT_PACKAGES) \
 	libcpp-httplib-dev libx11-dev minisign libsodium-dev \
 	xvfb xauth xdotool trayer fonts-wqy-microhei curl time \
 	makeself desktop-file-utils g++-mingw-w64-x86-64 \
-	qttranslations5-l10n squid poppler-utils dbus-daemon clang libclang-rt-14-dev \
+	squid poppler-utils dbus-daemon clang libclang-rt-14-dev \
 	openssl libnss3-tools lintian dpkg-dev
 
 # The sanitized build (clang: AddressSanitizer, UBSan, libFuzzer): every fuzz target, and the
@@ -37,7 +52,7 @@ define install_missing
 	fi
 endef
 
-.PHONY: deps build test demo package clean bench bench-deps fuzz-build fuzz
+.PHONY: deps build test demo package clean bench bench-deps fuzz-build fuzz fuzz-test
 
 deps:
 	$(call install_missing,$(APT_PACKAGES))
@@ -46,12 +61,14 @@ deps:
 	@[ node_modules/.package-lock.json -nt package-lock.json ] || npm ci --no-audit --no-fund --ignore-scripts
 
 build: deps
-	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMERVO_QT_MAJOR=$(QT) \
 		-DMERVO_BUILD_TESTS=ON -DMERVO_BUILD_DEMO=ON -DMERVO_BUILD_BENCH=ON
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
-test: build fuzz-build
+test: build $(TEST_SANITIZED)
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+fuzz-test: fuzz-build
 	cd $(FUZZ_DIR) && ctest --output-on-failure -j $(JOBS) -R '$(SANITIZED_TESTS)'
 
 fuzz-build: deps

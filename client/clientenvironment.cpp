@@ -1,5 +1,6 @@
 #include "clientenvironment.h"
 
+#include "qtcompat.h"
 #include "webprofile.h"
 
 #include <QCoreApplication>
@@ -10,7 +11,6 @@
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
-#include <QQuickWindow>
 #include <QRegularExpression>
 #include <QTranslator>
 #include <QWebEngineProfile>
@@ -75,7 +75,7 @@ bool compositeInSoftwareWithoutGpu()
         return false;
     qInfo().noquote() << "graphics: OpenGL is a software rasterizer (" + QString::fromLatin1(name)
                              + "), views are composited in software";
-    QQuickWindow::setSceneGraphBackend(QSGRendererInterface::Software);
+    QtCompat::useSoftwareSceneGraph();
     return true;
 }
 

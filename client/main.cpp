@@ -4,8 +4,10 @@
 #include "configfile.h"
 #include "enginesandbox.h"
 #include "mainwindow.h"
+#include "qtcompat.h"
 #include "singleinstance.h"
 #include "updaterlaunch.h"
+#include "webprofile.h"
 
 #include <QApplication>
 #include <QDebug>
@@ -13,9 +15,7 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QScreen>
-#include <QTextCodec>
 #include <QWebEngineSettings>
-#include <QtWebEngine>
 
 #include <memory>
 
@@ -44,22 +44,21 @@ static bool wokeRunningClient(int &argc, char **argv)
 int main(int argc, char *argv[])
 {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts, true);
-    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
-    QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps, true);
+    QtCompat::enableHighDpiScaling();
     QCoreApplication::setAttribute(Qt::AA_UseOpenGLES, true);
     ClientEnvironment::useChineseLocale();
     EngineSandbox::keepOnForOrdinaryUsers();
     if (wokeRunningClient(argc, argv))
         return 0;
 
-    QtWebEngine::initialize();
+    QtCompat::initializeWebEngine();
     ClientEnvironment::isolateSitesInOneRendererEach();
 
     auto app = std::make_unique<QApplication>(argc, argv);
     // From here on every relative path (settings, plug-ins, updater) is the program folder.
     QDir::setCurrent(QCoreApplication::applicationDirPath());
     QApplication::setQuitOnLastWindowClosed(false);
-    QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
+    QtCompat::useUtf8ForLocalText();
 
     const ClientSettings settings;
     // Only a file the client may write is copied aside; a package's is read as it is.
@@ -110,7 +109,7 @@ int main(int argc, char *argv[])
     ClientEnvironment::compositeInSoftwareWithoutGpu();
     ClientEnvironment::installTranslations(app.get());
     qInfo().noquote() << "web engine:" << ClientEnvironment::webEngineDescription();
-    QWebEngineSettings::defaultSettings()->setAttribute(QWebEngineSettings::PdfViewerEnabled,
+    webProfile()->settings()->setAttribute(QWebEngineSettings::PdfViewerEnabled,
                                                         true);
 
     auto updater = std::make_unique<QProcess>();

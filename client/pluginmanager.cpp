@@ -49,8 +49,8 @@ static int qtMajorOf(const QString &path)
     const uchar *bytes = file.map(0, file.size());
     if (!bytes)
         return 0;
-    const QByteArray content = QByteArray::fromRawData(reinterpret_cast<const char *>(bytes),
-                                                       int(file.size()));
+    const QByteArray content =
+        QByteArray::fromRawData(reinterpret_cast<const char *>(bytes), int(file.size()));
     for (const int major : {5, 6, 7})
         if (content.contains("Qt" + QByteArray::number(major) + "Core"))
             return major;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "qtcompat.h"
+
 #include <QDateTime>
 #include <QDebug>
 #include <QDir>
@@ -8,7 +10,6 @@
 #include <QSettings>
 #include <QString>
 #include <QStringList>
-#include <QTextCodec>
 
 // The shared settings file, opened by its bare name: every deliverable runs with
 // the program folder as its current directory.
@@ -56,17 +57,24 @@ inline bool configLineIsSound(const QByteArray &raw)
     }
     if (quoted || (end == line.size() && line.endsWith('\\')))
         return false;
-    QTextCodec::ConverterState state;
-    QTextCodec::codecForName("UTF-8")->toUnicode(line.constData(), line.size(), &state);
-    if (state.invalidChars > 0)
+    if (!QtCompat::isValidUtf8(line))
         return false;
     if (line.startsWith(';') || line.startsWith('#'))
         return true;
+    // Qt reads a backslash in a name as "/" and drops the slashes at its ends: a name of
+    // only those is none (Qt 6 then rejects the whole file).
+    const auto named = [](const QByteArray &name) {
+        for (const char c : name)
+            if (c != '\\' && c != '/' && c != ' ' && c != '\t')
+                return true;
+        return false;
+    };
     if (line.startsWith('['))
         return line.size() > 2 && line.indexOf(']') == line.size() - 1 &&
-               line.indexOf('[', 1) < 0 && !line.contains('"');
+               line.indexOf('[', 1) < 0 && !line.contains('"') &&
+               named(line.mid(1, line.size() - 2));
     const int equals = line.indexOf('=');
-    return equals > 0 && !line.left(equals).trimmed().isEmpty();
+    return equals > 0 && named(line.left(equals));
 }
 
 // Settings text without the byte-order mark Windows editors write (QSettings reads past it).

@@ -195,7 +195,7 @@ bool InstallerDownloader::startDownload(const UpdateCheck::Answer &answer,
     progressDialog->show();
     downloadClock.start();
     rate.add(0, 0);
-    rateTimer.start(int(qBound<qint64>(100, rate.window() / 4, 1000)));
+    rateTimer.start(int(qBound(qint64(100), qint64(rate.window() / 4), qint64(1000))));
     return true;
 }
 

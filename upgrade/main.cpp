@@ -1,6 +1,7 @@
 #include "clientwait.h"
 #include "installerdownloader.h"
 #include "keptinstaller.h"
+#include "qtcompat.h"
 #include "updatecheck.h"
 #include "updatekeys.h"
 
@@ -9,7 +10,6 @@
 #include <QDeadlineTimer>
 #include <QDebug>
 #include <QNetworkProxyFactory>
-#include <QTextCodec>
 
 #include <cstdlib>
 
@@ -23,7 +23,7 @@ int main(int argc, char *argv[])
         qputenv("QT_XCB_GL_INTEGRATION", "none");
     QApplication app(argc, argv);
     QApplication::setApplicationVersion(QStringLiteral(MERVO_VERSION));
-    QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
+    QtCompat::useUtf8ForLocalText();
     // Behind a company proxy: http_proxy, https_proxy and no_proxy as the system sets them.
     QNetworkProxyFactory::setUseSystemConfiguration(true);
 

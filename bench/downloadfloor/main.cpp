@@ -9,7 +9,7 @@
 #include <QScreen>
 #include <QSocketNotifier>
 #include <QTimer>
-#include <QWebEngineDownloadItem>
+#include "qtcompat.h"
 #include <QWebEngineProfile>
 #include <QWebEngineView>
 
@@ -23,9 +23,9 @@ int main(int argc, char *argv[])
     const int delayMs = argc > 3 ? QByteArray(argv[3]).toInt() : 0;
     QWebEngineView view;
     QObject::connect(QWebEngineProfile::defaultProfile(), &QWebEngineProfile::downloadRequested,
-                     &view, [&](QWebEngineDownloadItem *item) {
+                     &view, [&](QWebEngineDownloadRequest *item) {
                          qInfo("requested");
-                         QObject::connect(item, &QWebEngineDownloadItem::finished, &app, [item] {
+                         QtCompat::onDownloadFinished(item, &app, [item] {
                              qInfo("finished %d", int(item->state()));
                              QCoreApplication::quit();
                          });

@@ -87,7 +87,7 @@ int main(int argc, char *argv[])
             QCoreApplication::installTranslator(translator);
     }
     if (has("pdf"))
-        QWebEngineSettings::defaultSettings()->setAttribute(QWebEngineSettings::PdfViewerEnabled,
+        QWebEngineProfile::defaultProfile()->settings()->setAttribute(QWebEngineSettings::PdfViewerEnabled,
                                                             true);
     QSystemTrayIcon tray;
     QMenu menu;

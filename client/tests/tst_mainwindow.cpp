@@ -145,8 +145,11 @@ private slots:
         QCOMPARE(box.button(QDialogButtonBox::Save)->text(), QStringLiteral("保存"));
         QCOMPARE(webProfile()->httpAcceptLanguage(),
                  QStringLiteral("zh-CN,zh"));
-        // The start-up line names the engine this build really runs.
-        QVERIFY(QRegularExpression("^Qt WebEngine 5\\.15\\.\\d+ \\(Chromium 8\\d\\.\\d+\\.\\d+\\.\\d+\\)$")
+        // The start-up line names the engine this build really runs (Qt 5.15: Chromium 87,
+        // Qt 6.4: Chromium 102).
+        QVERIFY(QRegularExpression(QStringLiteral("^Qt WebEngine %1\\.\\d+\\.\\d+ "
+                                                  "\\(Chromium (8|9|1\\d)\\d\\.\\d+\\.\\d+\\.\\d+\\)$")
+                                       .arg(QT_VERSION_MAJOR))
                     .match(ClientEnvironment::webEngineDescription())
                     .hasMatch());
         QCOMPARE(ClientEnvironment::chromiumVersionOf(

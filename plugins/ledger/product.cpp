@@ -10,7 +10,6 @@
 #include "productmainpage.h"
 #include "productwebbridge.h"
 #include "requestinterceptor.h"
-#include "runningdownloads.h"
 #include "trustpolicy.h"
 #include "webprofile.h"
 
@@ -70,11 +69,12 @@ void Product::init(const QObject *manager)
                     pluginManager->sendMessage(DownloadFinished, fileName);
             });
     // The host asks before a quit would cancel what is still downloading.
-    disconnect(RunningDownloads::instance(), nullptr, this, nullptr);
-    connect(RunningDownloads::instance(), &RunningDownloads::countChanged, this, [this](int count) {
-        if (pluginManager)
-            pluginManager->sendMessage(DownloadsRunning, QString::number(count));
-    });
+    disconnect(DownloadsList::instance(), &DownloadsList::runningCountChanged, this, nullptr);
+    connect(DownloadsList::instance(), &DownloadsList::runningCountChanged, this,
+            [this](int count) {
+                if (pluginManager)
+                    pluginManager->sendMessage(DownloadsRunning, QString::number(count));
+            });
 }
 
 void Product::castMessage(MessageType type, QString text)
@@ -86,7 +86,7 @@ void Product::castMessage(MessageType type, QString text)
     if (type == ShowDownloads)
         DownloadsListDialog::showList(pluginManager ? pluginManager->getMainWindow() : nullptr);
     else if (type == CancelDownloads)
-        RunningDownloads::instance()->cancelAll();
+        DownloadsList::instance()->cancelAll();
 }
 
 QLayout *Product::centerLayout(QString url)

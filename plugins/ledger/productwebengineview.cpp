@@ -90,7 +90,7 @@ void ProductWebEngineView::closeAllSubWindows()
         windows->closeAll();
 }
 
-void ProductWebEngineView::onDownloadRequested(QWebEngineDownloadItem *item)
+void ProductWebEngineView::onDownloadRequested(QWebEngineDownloadRequest *item)
 {
     if (downloads)
         downloads->onDownloadRequested(item);

@@ -12,7 +12,7 @@
 class FileQdialog;
 class OutageRetry;
 class QProgressBar;
-class QWebEngineDownloadItem;
+#include "qtcompat.h"
 class SecondaryWindows;
 class WorkspaceDownloads;
 
@@ -45,7 +45,7 @@ public:
     void closeSubWindow();
     void closeAllSubWindows();
 
-    void onDownloadRequested(QWebEngineDownloadItem *item);
+    void onDownloadRequested(QWebEngineDownloadRequest *item);
     void onDownloadProgress(qint64 received, qint64 total);
     void showDownloadPanel();
     void showDownloadComplete();

@@ -8,7 +8,7 @@
 #include "fileqdialog.h"
 #include "filesavewebbridge.h"
 #include "productwebengineview.h"
-#include "runningdownloads.h"
+#include "qtcompat.h"
 #include "savefiledialog.h"
 #include "secondarywindows.h"
 #include "viewcontextmenu.h"
@@ -21,14 +21,13 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QMetaEnum>
-#include <QProgressBar>
 #include <QPointer>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWebChannel>
-#include <QWebEngineDownloadItem>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
@@ -43,9 +42,9 @@ WorkspaceDownloads::WorkspaceDownloads(ProductWebEngineView *mainView, QProgress
     , windows(windows)
 {}
 
-void WorkspaceDownloads::onDownloadRequested(QWebEngineDownloadItem *item)
+void WorkspaceDownloads::onDownloadRequested(QWebEngineDownloadRequest *item)
 {
-    qDebug() << QMetaEnum::fromType<QWebEngineDownloadItem::DownloadState>().valueToKey(
+    qDebug() << QMetaEnum::fromType<QWebEngineDownloadRequest::DownloadState>().valueToKey(
         item->state());
     // The engine resumes an interrupted download by asking again for the same item;
     // the user already chose where it goes, and no window opened it.
@@ -65,10 +64,9 @@ void WorkspaceDownloads::onDownloadRequested(QWebEngineDownloadItem *item)
     const QString suggested = QDir(item->downloadDirectory()).filePath(item->downloadFileName());
     // The workspace (and this object with it) may go while the user chooses.
     QPointer<WorkspaceDownloads> self(this);
-    QPointer<QWebEngineDownloadItem> request(item);
-    const QString chosen =
-        SaveFileDialog::ask(mainView, QStringLiteral("保存文件"), suggested,
-                            DownloadRules::filterFor(item->downloadFileName()));
+    QPointer<QWebEngineDownloadRequest> request(item);
+    const QString chosen = SaveFileDialog::ask(mainView, QStringLiteral("保存文件"), suggested,
+                                               DownloadRules::filterFor(item->downloadFileName()));
     if (chosen.isEmpty() || !self || !request)
         return;
 
@@ -100,38 +98,36 @@ void WorkspaceDownloads::onDownloadRequested(QWebEngineDownloadItem *item)
     item->accept();
 }
 
-void WorkspaceDownloads::watchDownload(QWebEngineDownloadItem *item)
+void WorkspaceDownloads::watchDownload(QWebEngineDownloadRequest *item)
 {
     // A resumed download may come as a new item object; each is watched once.
     if (item->property("mervoWatched").toBool())
         return;
     item->setProperty("mervoWatched", true);
-    connect(item, &QWebEngineDownloadItem::finished, this, [this, item] {
+    QtCompat::onDownloadFinished(item, this, [this, item] {
         if (progressBar)
             progressBar->setValue(0);
         onDownloadFinished(item);
     });
-    RunningDownloads::instance()->track(item);
-    connect(item, &QWebEngineDownloadItem::stateChanged, this,
-            [this, item](QWebEngineDownloadItem::DownloadState state) {
-                if (state == QWebEngineDownloadItem::DownloadCancelled ||
-                    state == QWebEngineDownloadItem::DownloadInterrupted)
+    connect(item, &QWebEngineDownloadRequest::stateChanged, this,
+            [this, item](QWebEngineDownloadRequest::DownloadState state) {
+                if (state == QWebEngineDownloadRequest::DownloadCancelled ||
+                    state == QWebEngineDownloadRequest::DownloadInterrupted)
                     closeDownloadPanel();
-                if (state == QWebEngineDownloadItem::DownloadInterrupted)
+                if (state == QWebEngineDownloadRequest::DownloadInterrupted)
                     onDownloadInterrupted(item);
             });
     // A report that trails an interruption must not bring the closed panel back.
-    connect(item, &QWebEngineDownloadItem::downloadProgress, this,
-            [this, item](qint64 received, qint64 total) {
-                if (item->state() != QWebEngineDownloadItem::DownloadInProgress)
-                    return;
-                if (!item->property("mervoSpaceChecked").toBool() && total > 0) {
-                    item->setProperty("mervoSpaceChecked", true);
-                    if (refuseWithoutRoom(item, total - received))
-                        return;
-                }
-                onDownloadProgress(received, total);
-            });
+    QtCompat::onDownloadProgress(item, this, [this, item](qint64 received, qint64 total) {
+        if (item->state() != QWebEngineDownloadRequest::DownloadInProgress)
+            return;
+        if (!item->property("mervoSpaceChecked").toBool() && total > 0) {
+            item->setProperty("mervoSpaceChecked", true);
+            if (refuseWithoutRoom(item, total - received))
+                return;
+        }
+        onDownloadProgress(received, total);
+    });
 
     // Items left with the profile are deleted at exit after the profile's own data, and
     // one still "in progress" then cancels itself through freed memory (Qt WebEngine
@@ -139,19 +135,19 @@ void WorkspaceDownloads::watchDownload(QWebEngineDownloadItem *item)
     // whether or not the workspace still exists.
     QObject *profile = item->parent();
     item->setParent(nullptr);
-    connect(item, &QWebEngineDownloadItem::finished, item, &QObject::deleteLater);
+    QtCompat::onDownloadFinished(item, item, [item] { item->deleteLater(); });
     // A resumed transfer reports through a new item and the old one stays "in progress";
     // it goes with its replacement (deleting it earlier would cancel the transfer).
     if (auto *owner = qobject_cast<QWebEngineProfile *>(profile)) {
         connect(owner, &QWebEngineProfile::downloadRequested, item,
-                [item](QWebEngineDownloadItem *next) {
+                [item](QWebEngineDownloadRequest *next) {
                     if (next != item && next->id() == item->id())
                         connect(next, &QObject::destroyed, item, &QObject::deleteLater);
                 });
     }
 }
 
-bool WorkspaceDownloads::refuseWithoutRoom(QWebEngineDownloadItem *item, qint64 remaining)
+bool WorkspaceDownloads::refuseWithoutRoom(QWebEngineDownloadRequest *item, qint64 remaining)
 {
     // The size is known with the first report: a file that cannot fit stops before it
     // fills the disk.
@@ -166,7 +162,7 @@ bool WorkspaceDownloads::refuseWithoutRoom(QWebEngineDownloadItem *item, qint64 
     return true;
 }
 
-void WorkspaceDownloads::discardPartial(QWebEngineDownloadItem *item)
+void WorkspaceDownloads::discardPartial(QWebEngineDownloadRequest *item)
 {
     const QString target = QDir(item->downloadDirectory()).filePath(item->downloadFileName());
     item->cancel();
@@ -190,7 +186,7 @@ void WorkspaceDownloads::discardPartial(QWebEngineDownloadItem *item)
     }
 }
 
-void WorkspaceDownloads::onDownloadInterrupted(QWebEngineDownloadItem *item)
+void WorkspaceDownloads::onDownloadInterrupted(QWebEngineDownloadRequest *item)
 {
     const QString reason = DownloadFailure::reasonText(item->interruptReason());
     qWarning() << "download failed:"
@@ -199,16 +195,16 @@ void WorkspaceDownloads::onDownloadInterrupted(QWebEngineDownloadItem *item)
     // The engine can resume only a transfer it has not given up ("finished"), and it marks
     // an item finished only after announcing the new state: decide once that has happened.
     // A finished one is reported from its finished signal.
-    QPointer<QWebEngineDownloadItem> pending(item);
+    QPointer<QWebEngineDownloadRequest> pending(item);
     QTimer::singleShot(0, this, [this, pending, reason] {
         if (pending && !pending->isFinished() &&
-            pending->state() == QWebEngineDownloadItem::DownloadInterrupted)
+            pending->state() == QWebEngineDownloadRequest::DownloadInterrupted)
             reportFailure(pending->downloadFileName(), reason, pending);
     });
 }
 
 void WorkspaceDownloads::reportFailure(const QString &fileName, const QString &reason,
-                                       QWebEngineDownloadItem *resumable)
+                                       QWebEngineDownloadRequest *resumable)
 {
     // Not modal: the workspace stays usable while the notice is up.
     auto *box = new QMessageBox(QMessageBox::Warning, QStringLiteral("下载失败"),
@@ -221,10 +217,10 @@ void WorkspaceDownloads::reportFailure(const QString &fileName, const QString &r
         resumable ? box->addButton(QStringLiteral("重试"), QMessageBox::AcceptRole) : nullptr;
     box->addButton(QStringLiteral("关闭"), QMessageBox::RejectRole);
     if (resumable) {
-        QPointer<QWebEngineDownloadItem> item(resumable);
+        QPointer<QWebEngineDownloadRequest> item(resumable);
         connect(box, &QMessageBox::buttonClicked, box, [box, item, retry](QAbstractButton *b) {
             if (b == retry && item &&
-                item->state() == QWebEngineDownloadItem::DownloadInterrupted) {
+                item->state() == QWebEngineDownloadRequest::DownloadInterrupted) {
                 box->setProperty("mervoRetrying", true);
                 qDebug() << "download retried:" << item->downloadFileName();
                 item->resume();
@@ -233,23 +229,23 @@ void WorkspaceDownloads::reportFailure(const QString &fileName, const QString &r
         // Given up: nothing the transfer wrote stays.
         connect(box, &QObject::destroyed, resumable, [item](QObject *gone) {
             if (item && !gone->property("mervoRetrying").toBool() &&
-                item->state() == QWebEngineDownloadItem::DownloadInterrupted)
+                item->state() == QWebEngineDownloadRequest::DownloadInterrupted)
                 discardPartial(item);
         });
     }
     box->show();
 }
 
-void WorkspaceDownloads::onDownloadFinished(QWebEngineDownloadItem *item)
+void WorkspaceDownloads::onDownloadFinished(QWebEngineDownloadRequest *item)
 {
-    if (item->state() == QWebEngineDownloadItem::DownloadInterrupted) {
+    if (item->state() == QWebEngineDownloadRequest::DownloadInterrupted) {
         // Given up by the engine: no resume, so nothing it wrote stays.
         discardPartial(item);
         reportFailure(item->downloadFileName(),
                       DownloadFailure::reasonText(item->interruptReason()), nullptr);
         return;
     }
-    if (item->state() != QWebEngineDownloadItem::DownloadCompleted)
+    if (item->state() != QWebEngineDownloadRequest::DownloadCompleted)
         return;
     // What the download wrote may now be opened from the panel, and nothing else.
     DesktopHandOff::allowDownloadedFile(

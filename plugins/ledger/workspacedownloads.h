@@ -9,7 +9,7 @@ class FileQdialog;
 class ProductWebEngineView;
 class QKeyEvent;
 class QProgressBar;
-class QWebEngineDownloadItem;
+#include "qtcompat.h"
 class QWebEngineView;
 class SecondaryWindows;
 
@@ -24,21 +24,21 @@ public:
     WorkspaceDownloads(ProductWebEngineView *mainView, QProgressBar *bar,
                        SecondaryWindows *windows);
 
-    void onDownloadRequested(QWebEngineDownloadItem *item);
+    void onDownloadRequested(QWebEngineDownloadRequest *item);
     void onDownloadProgress(qint64 received, qint64 total);
     void showDownloadPanel();
     void showDownloadComplete();
     void closeDownloadPanel();
 
 private:
-    void watchDownload(QWebEngineDownloadItem *item);
-    void onDownloadFinished(QWebEngineDownloadItem *item);
-    void onDownloadInterrupted(QWebEngineDownloadItem *item);
-    bool refuseWithoutRoom(QWebEngineDownloadItem *item, qint64 remaining);
-    static void discardPartial(QWebEngineDownloadItem *item);
+    void watchDownload(QWebEngineDownloadRequest *item);
+    void onDownloadFinished(QWebEngineDownloadRequest *item);
+    void onDownloadInterrupted(QWebEngineDownloadRequest *item);
+    bool refuseWithoutRoom(QWebEngineDownloadRequest *item, qint64 remaining);
+    static void discardPartial(QWebEngineDownloadRequest *item);
     // "下载失败" with the reason; "重试" when resumable is given.
     void reportFailure(const QString &fileName, const QString &reason,
-                       QWebEngineDownloadItem *resumable);
+                       QWebEngineDownloadRequest *resumable);
     void onPanelKeyRelease(QKeyEvent *event);
 
     ProductWebEngineView *mainView;

@@ -21,7 +21,7 @@ static bool isWebNavigation(const QUrl &url)
 }
 
 ServicePage::ServicePage(std::shared_ptr<const TrustPolicy> policy, QObject *parent)
-    : QWebEnginePage(webProfile(), parent)
+    : QWebEngineCertificateRefusingPage(webProfile(), parent)
     , m_policy(std::move(policy))
 {
     // Script alone never reaches a protocol handler; a click may, through the hand-off.
@@ -53,16 +53,16 @@ ServicePage::ServicePage(std::shared_ptr<const TrustPolicy> policy, QObject *par
 
 QWidget *ServicePage::dialogParent() const
 {
-    return view() ? view()->window() : nullptr;
+    QWidget *view = QtCompat::viewForPage(this);
+    return view ? view->window() : nullptr;
 }
 
-bool ServicePage::certificateError(const QWebEngineCertificateError &error)
+void ServicePage::certificateRefused(const QWebEngineCertificateError &error)
 {
     // A frame's refusal is remembered too; only a page of that address shows it.
     refusedUrl = error.url();
     refusal = CertificatePage::refusalOf(error);
     qDebug().noquote() << "certificate refused:" << refusal.host << refusal.engineReason;
-    return false;
 }
 
 void ServicePage::onLoadFinished(bool ok)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "certificatepage.h"
+#include "qtcompat.h"
 #include "trustpolicy.h"
 
 #include <QWebEnginePage>
@@ -18,7 +19,7 @@
 // proxy's) are answered with the client's own dialogs. A certificate the engine
 // rejects is refused, never overridden, and the page shows the client's own page
 // saying why.
-class ServicePage : public QWebEnginePage
+class ServicePage : public QWebEngineCertificateRefusingPage
 {
     Q_OBJECT
 
@@ -31,7 +32,7 @@ public:
     bool refusedCertificate() const { return !refusedUrl.isEmpty(); }
 
 protected:
-    bool certificateError(const QWebEngineCertificateError &error) override;
+    void certificateRefused(const QWebEngineCertificateError &error) override;
     bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame) final;
 
     // http(s), qrc and the browser's own schemes: the page class's rules; all pass here.

@@ -1,6 +1,7 @@
 #include "registerpage.h"
 
 #include "desktophandoff.h"
+#include "qtcompat.h"
 
 #include <QDebug>
 #include <QMetaEnum>
@@ -19,7 +20,7 @@ RegisterPage::RegisterPage(std::shared_ptr<const TrustPolicy> policy, QWidget *d
 
 void RegisterPage::leave()
 {
-    if (QWidget *v = view())
+    if (QWidget *v = QtCompat::viewForPage(this))
         v->close();
     deleteLater();
 }

@@ -2,6 +2,7 @@
 
 #include "clientpagehtml.h"
 #include "jsstring.h"
+#include "qtcompat.h"
 
 #include <QWebEngineCertificateError>
 #include <QWebEnginePage>
@@ -72,10 +73,10 @@ QString CertificatePage::reasonFor(int errorCode)
 
 CertificatePage::Refusal CertificatePage::refusalOf(const QWebEngineCertificateError &error)
 {
-    QString engineReason = errorName(error.error());
-    if (!error.errorDescription().isEmpty())
-        engineReason += QStringLiteral(": ") + error.errorDescription();
-    return {error.url().host(), reasonFor(error.error()), engineReason};
+    QString engineReason = errorName(QtCompat::certificateErrorType(error));
+    if (!QtCompat::certificateErrorDescription(error).isEmpty())
+        engineReason += QStringLiteral(": ") + QtCompat::certificateErrorDescription(error);
+    return {error.url().host(), reasonFor(QtCompat::certificateErrorType(error)), engineReason};
 }
 
 static QString pageHtml()

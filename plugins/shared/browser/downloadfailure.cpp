@@ -3,7 +3,7 @@
 #include <QFileInfo>
 #include <QStorageInfo>
 
-using Item = QWebEngineDownloadItem;
+using Item = QWebEngineDownloadRequest;
 
 QString DownloadFailure::reasonText(Item::DownloadInterruptReason reason)
 {

@@ -1,14 +1,14 @@
 #pragma once
 
 #include <QString>
-#include <QWebEngineDownloadItem>
+#include "qtcompat.h"
 
 // Why a download failed, in words the user reads, and what can be done about it.
 class DownloadFailure final
 {
 public:
     // The Chinese reason for an interrupt reason ("磁盘空间不足", "网络连接中断", ...).
-    static QString reasonText(QWebEngineDownloadItem::DownloadInterruptReason reason);
+    static QString reasonText(QWebEngineDownloadRequest::DownloadInterruptReason reason);
 
     // The box text for a failed download of fileName.
     static QString message(const QString &fileName, const QString &reason);

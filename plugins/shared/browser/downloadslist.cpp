@@ -4,6 +4,7 @@
 #include "downloadfailure.h"
 #include "loginrecordlocation.h"
 
+#include "qtcompat.h"
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
@@ -14,7 +15,6 @@
 #include <QJsonObject>
 #include <QSaveFile>
 #include <QUuid>
-#include <QWebEngineDownloadItem>
 
 static const char *const stateNames[] = {"running", "completed", "cancelled", "failed"};
 
@@ -164,7 +164,7 @@ void DownloadsList::save()
         qWarning() << "downloads list not stored:" << file.errorString();
 }
 
-void DownloadsList::track(QWebEngineDownloadItem *item)
+void DownloadsList::track(QWebEngineDownloadRequest *item)
 {
     const QString path = QDir(item->downloadDirectory()).filePath(item->downloadFileName());
     QString id = idOfItem.value(item->id());
@@ -190,25 +190,55 @@ void DownloadsList::track(QWebEngineDownloadItem *item)
     itemOfId.insert(id, item);
     save();
     emit changed();
+    updateRunningCount();
 
     if (item->property("mervoListed").toBool())
         return;
     item->setProperty("mervoListed", true);
-    connect(item, &QWebEngineDownloadItem::downloadProgress, this,
-            [this, id](qint64 received, qint64 total) {
-                const int at = indexOf(id);
-                if (at < 0 || list.at(at).state != DownloadEntry::Running)
-                    return;
-                list[at].received = received;
-                list[at].total = total;
-                emit progressed(id);
-            });
-    connect(item, &QWebEngineDownloadItem::stateChanged, this,
-            [this, item] { onStateChanged(item); });
-    connect(item, &QWebEngineDownloadItem::finished, this, [this, item] { onStateChanged(item); });
+    QtCompat::onDownloadProgress(item, this, [this, id](qint64 received, qint64 total) {
+        const int at = indexOf(id);
+        if (at < 0 || list.at(at).state != DownloadEntry::Running)
+            return;
+        list[at].received = received;
+        list[at].total = total;
+        emit progressed(id);
+    });
+    connect(item, &QWebEngineDownloadRequest::stateChanged, this, [this, item] {
+        onStateChanged(item);
+        updateRunningCount();
+    });
+    QtCompat::onDownloadFinished(item, this, [this, item] { onStateChanged(item); });
+    connect(item, &QObject::destroyed, this, &DownloadsList::updateRunningCount,
+            Qt::QueuedConnection);
 }
 
-void DownloadsList::onStateChanged(QWebEngineDownloadItem *item)
+int DownloadsList::runningCount() const
+{
+    int running = 0;
+    for (const QPointer<QWebEngineDownloadRequest> &item : itemOfId)
+        if (item && item->state() == QWebEngineDownloadRequest::DownloadInProgress)
+            ++running;
+    return running;
+}
+
+void DownloadsList::cancelAll()
+{
+    const auto items = itemOfId.values();
+    for (const QPointer<QWebEngineDownloadRequest> &item : items)
+        if (item && item->state() == QWebEngineDownloadRequest::DownloadInProgress)
+            item->cancel();
+}
+
+void DownloadsList::updateRunningCount()
+{
+    const int now = runningCount();
+    if (now == lastRunningCount)
+        return;
+    lastRunningCount = now;
+    emit runningCountChanged(now);
+}
+
+void DownloadsList::onStateChanged(QWebEngineDownloadRequest *item)
 {
     const QString id = idOfItem.value(item->id());
     const int index = indexOf(id);
@@ -218,7 +248,7 @@ void DownloadsList::onStateChanged(QWebEngineDownloadItem *item)
     DownloadEntry &entry = list[index];
     const DownloadEntry::State before = entry.state;
     switch (item->state()) {
-    case QWebEngineDownloadItem::DownloadCompleted: {
+    case QWebEngineDownloadRequest::DownloadCompleted: {
         const QFileInfo info(entry.path);
         entry.state = DownloadEntry::Completed;
         entry.fileSize = info.size();
@@ -226,16 +256,16 @@ void DownloadsList::onStateChanged(QWebEngineDownloadItem *item)
         entry.received = entry.total = info.size();
         break;
     }
-    case QWebEngineDownloadItem::DownloadCancelled:
+    case QWebEngineDownloadRequest::DownloadCancelled:
         // Giving up on a failed download keeps its reason in the list.
         if (entry.state != DownloadEntry::Failed)
             entry.state = DownloadEntry::Cancelled;
         break;
-    case QWebEngineDownloadItem::DownloadInterrupted:
+    case QWebEngineDownloadRequest::DownloadInterrupted:
         entry.state = DownloadEntry::Failed;
         entry.reason = DownloadFailure::reasonText(item->interruptReason());
         break;
-    case QWebEngineDownloadItem::DownloadInProgress:
+    case QWebEngineDownloadRequest::DownloadInProgress:
         // Resumed after a failure.
         entry.state = DownloadEntry::Running;
         entry.reason.clear();
@@ -253,7 +283,7 @@ void DownloadsList::onStateChanged(QWebEngineDownloadItem *item)
     }
 }
 
-void DownloadsList::markFailed(QWebEngineDownloadItem *item, const QString &reason)
+void DownloadsList::markFailed(QWebEngineDownloadRequest *item, const QString &reason)
 {
     const QString id = idOfItem.value(item->id());
     const int index = indexOf(id);
@@ -267,7 +297,7 @@ void DownloadsList::markFailed(QWebEngineDownloadItem *item, const QString &reas
 
 bool DownloadsList::cancel(const QString &id)
 {
-    const QPointer<QWebEngineDownloadItem> item = itemOfId.value(id);
+    const QPointer<QWebEngineDownloadRequest> item = itemOfId.value(id);
     const int index = indexOf(id);
     if (!item || index < 0 || list.at(index).state != DownloadEntry::Running)
         return false;

@@ -1,13 +1,13 @@
 #pragma once
 
+#include "qtcompat.h"
+
 #include <QDateTime>
 #include <QHash>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 #include <QVector>
-
-class QWebEngineDownloadItem;
 
 // One line of the downloads list.
 struct DownloadEntry
@@ -29,7 +29,9 @@ struct DownloadEntry
 
 // The downloads of this and earlier runs, newest first, kept in a small owner-only
 // JSON file in the user's local data folder. It follows the engine's download items
-// itself, so a download that goes on after the workspace is gone is still recorded.
+// itself, so a download that goes on after the workspace is gone is still recorded,
+// and it is what counts the transfers under way (the host asks before a quit would
+// cancel them).
 class DownloadsList final : public QObject
 {
     Q_OBJECT
@@ -55,10 +57,14 @@ public:
     int indexOf(const QString &id) const;
 
     // Records an accepted download (again, when the engine resumes it) and follows it.
-    void track(QWebEngineDownloadItem *item);
+    void track(QWebEngineDownloadRequest *item);
     // A download the client stopped itself (no room for it), with the reason to show.
-    void markFailed(QWebEngineDownloadItem *item, const QString &reason);
+    void markFailed(QWebEngineDownloadRequest *item, const QString &reason);
     bool cancel(const QString &id);
+    // Transfers under way; a resumed one counts once, by its latest item.
+    int runningCount() const;
+    // Cancelling removes what was written so far; nothing partial stays.
+    void cancelAll();
     void remove(const QString &id);
     void clearFinished();
 
@@ -67,14 +73,17 @@ signals:
     void progressed(const QString &id);
     // A download finished writing its file.
     void completed(const QString &fileName);
+    void runningCountChanged(int count);
 
 private:
     void load();
     void save();
-    void onStateChanged(QWebEngineDownloadItem *item);
+    void onStateChanged(QWebEngineDownloadRequest *item);
+    void updateRunningCount();
 
     QString filePath;
     QVector<DownloadEntry> list;
     QHash<quint32, QString> idOfItem;
-    QHash<QString, QPointer<QWebEngineDownloadItem>> itemOfId;
+    QHash<QString, QPointer<QWebEngineDownloadRequest>> itemOfId;
+    int lastRunningCount = 0;
 };

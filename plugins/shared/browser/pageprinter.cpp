@@ -1,5 +1,6 @@
 #include "pageprinter.h"
 
+#include "qtcompat.h"
 #include "savefiledialog.h"
 
 #include <QDebug>
@@ -81,7 +82,8 @@ void print(QWebEnginePage *page, QWidget *parent)
         printToPdf(guard, owner);
     } else if (guard && owner && answer == QDialog::Accepted) {
         qDebug() << "print to:" << printer->printerName() << printer->outputFileName();
-        guard->print(printer.get(), [printer](bool ok) { qDebug() << "print finished:" << ok; });
+        QtCompat::printPage(guard, printer.get(),
+                            [printer](bool ok) { qDebug() << "print finished:" << ok; });
     }
     busy = false;
 }

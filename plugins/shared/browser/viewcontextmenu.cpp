@@ -1,8 +1,9 @@
 #include "viewcontextmenu.h"
 
+#include "qtcompat.h"
+
 #include <QAction>
 #include <QMenu>
-#include <QWebEngineContextMenuData>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
@@ -11,19 +12,19 @@ namespace ViewContextMenu {
 QMenu *create(QWebEngineView *view)
 {
     QWebEnginePage *page = view->page();
-    const QWebEngineContextMenuData &data = page->contextMenuData();
+    const QtCompat::ContextMenuRequest data = QtCompat::lastContextMenuRequest(view);
     auto *menu = new QMenu(view);
     auto add = [&](QWebEnginePage::WebAction which, const QString &text) {
         QAction *action = page->action(which);
         action->setText(text);
         menu->addAction(action);
     };
-    if (!data.selectedText().isEmpty())
+    if (!data.selectedText.isEmpty())
         add(QWebEnginePage::Copy, QStringLiteral("复制"));
-    if (data.isContentEditable())
+    if (data.isContentEditable)
         add(QWebEnginePage::Paste, QStringLiteral("粘贴"));
     add(QWebEnginePage::SelectAll, QStringLiteral("全选"));
-    if (data.linkUrl().isValid())
+    if (data.linkUrl.isValid())
         add(QWebEnginePage::DownloadLinkToDisk, QStringLiteral("链接另存为..."));
     menu->addSeparator();
     add(QWebEnginePage::Reload, QStringLiteral("重新加载"));
