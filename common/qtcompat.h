@@ -123,6 +123,18 @@ inline QString certificateErrorDescription(const QWebEngineCertificateError &e)
 #endif
 }
 
+// Empties the profile's HTTP cache. Qt 6.4's engine never finishes a load that starts
+// after that (the page stays blank), so there the cache is kept and the log says so.
+inline void clearHttpCache(QWebEngineProfile *profile)
+{
+#if MERVO_QT6
+    Q_UNUSED(profile)
+    qDebug("http cache kept: clearing it stops every later load on Qt 6.4");
+#else
+    profile->clearHttpCache();
+#endif
+}
+
 // A download's end: Qt 6 reports it as a property change, Qt 5 as a signal of its own.
 template <typename Slot>
 QMetaObject::Connection onDownloadFinished(QWebEngineDownloadRequest *item, const QObject *context,

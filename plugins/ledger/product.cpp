@@ -9,6 +9,7 @@
 #include "outageretry.h"
 #include "productmainpage.h"
 #include "productwebbridge.h"
+#include "qtcompat.h"
 #include "requestinterceptor.h"
 #include "trustpolicy.h"
 #include "webprofile.h"
@@ -224,13 +225,13 @@ void Product::clearLoginSession()
     loginSessionCleared = true;
     QWebEngineProfile *profile = webProfile();
     profile->cookieStore()->deleteAllCookies();
-    profile->clearHttpCache();
+    QtCompat::clearHttpCache(profile);
 }
 
 void Product::deleteCookie(QWebEnginePage *page)
 {
     QWebEngineProfile *profile = page->profile();
-    profile->clearHttpCache();
+    QtCompat::clearHttpCache(profile);
     profile->cookieStore()->deleteAllCookies();
     profile->cookieStore()->deleteSessionCookies();
 }
