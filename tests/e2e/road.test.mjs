@@ -352,6 +352,29 @@ test('service down at start: the client\'s own page, then the login page by itse
   });
 });
 
+test('the web profile lasts from one run to the next, in the same folder on Qt 5 and Qt 6; cookies stay session-only', async () => {
+  await withRoad({}, async (road) => {
+    fs.appendFileSync(path.join(road.bin, 'config.ini'), 'CloseAction=close\n');
+    const client = await road.startClient();
+    const first = await page(client, /\/login\/index\.html/);
+    await first.ready('#login');
+    await first.eval("document.cookie = 'kept=1; max-age=86400; path=/'; localStorage.setItem('kept', '2')");
+    await first.close();
+    const title = execFileSync('xdotool', ['search', '--onlyvisible', '--pid', String(client.child.pid),
+      '--name', 'Mervo', 'getwindowname']).toString().split('\n')[0];
+    await waitFor('the window to close', () => xwin('close', client.child.pid, title));
+    await waitFor('the client to end', () => client.exited, 30000);
+
+    const again = await road.startClient();
+    const next = await page(again, /\/login\/index\.html/);
+    await next.ready('#login');
+    // The login keeps no cookie on disk, even one the page asked to last.
+    assert.equal(await next.eval("document.cookie.includes('kept=1') + ' ' + localStorage.getItem('kept')"), 'false 2');
+    // Where Qt 5's default profile always kept it: moving between the builds keeps it.
+    assert.ok(fs.existsSync(path.join(process.env.XDG_DATA_HOME, 'MervoClient', 'QtWebEngine', 'Default', 'Local Storage')));
+  });
+});
+
 const asRoot = process.getuid() === 0 ? false : 'makes a throw-away user: needs root';
 
 test('an ordinary user: renderers sandboxed (whatever the environment says), a frame of another site in a renderer of its own, a link to it in the browser', { skip: asRoot }, async () => {
