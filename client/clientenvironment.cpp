@@ -59,22 +59,30 @@ bool compositeInSoftwareWithoutGpu()
 {
     // The context Qt shares with the web views (Qt::AA_ShareOpenGLContexts) tells which
     // OpenGL the views would get.
+    // With no OpenGL at all (QT_XCB_GL_INTEGRATION=none, no driver) the views are
+    // composited in software too: Qt 6's would otherwise draw nothing.
     QOpenGLContext *shared = QOpenGLContext::globalShareContext();
-    if (!shared || !shared->isValid())
-        return false;
     QOffscreenSurface surface;
-    surface.setFormat(shared->format());
-    surface.create();
-    if (!surface.isValid() || !shared->makeCurrent(&surface))
-        return false;
-    const auto *renderer =
-        reinterpret_cast<const char *>(shared->functions()->glGetString(GL_RENDERER));
-    const QByteArray name(renderer ? renderer : "");
-    shared->doneCurrent();
-    if (!isSoftwareRenderer(name))
-        return false;
-    qInfo().noquote() << "graphics: OpenGL is a software rasterizer (" + QString::fromLatin1(name)
-                             + "), views are composited in software";
+    bool usable = false;
+    QByteArray name;
+    if (shared && shared->isValid()) {
+        surface.setFormat(shared->format());
+        surface.create();
+        usable = surface.isValid() && shared->makeCurrent(&surface);
+    }
+    if (usable) {
+        const auto *renderer =
+            reinterpret_cast<const char *>(shared->functions()->glGetString(GL_RENDERER));
+        name = renderer ? renderer : "";
+        shared->doneCurrent();
+        if (!isSoftwareRenderer(name))
+            return false;
+    }
+    qInfo().noquote() << (usable ? "graphics: OpenGL is a software rasterizer ("
+                                       + QString::fromLatin1(name)
+                                       + "), views are composited in software"
+                                 : QStringLiteral("graphics: no OpenGL, views are composited in "
+                                                  "software"));
     QtCompat::useSoftwareSceneGraph();
     return true;
 }

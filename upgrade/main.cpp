@@ -19,9 +19,14 @@ int main(int argc, char *argv[])
     const QDeadlineTimer clientWaits(clientWaitMs() * 9 / 10);
     // The progress pop-up needs no OpenGL; on X11 Qt would otherwise load it (with
     // Mesa's LLVM-based renderer that alone is 50 MiB of resident memory).
-    if (!qEnvironmentVariableIsSet("QT_XCB_GL_INTEGRATION"))
+    const bool glOffHereOnly = !qEnvironmentVariableIsSet("QT_XCB_GL_INTEGRATION");
+    if (glOffHereOnly)
         qputenv("QT_XCB_GL_INTEGRATION", "none");
     QApplication app(argc, argv);
+    // Read by now. The installer and the client it starts must not inherit it: the new
+    // client would run without OpenGL (Qt 6's views then draw nothing at all).
+    if (glOffHereOnly)
+        qunsetenv("QT_XCB_GL_INTEGRATION");
     QApplication::setApplicationVersion(QStringLiteral(MERVO_VERSION));
     QtCompat::useUtf8ForLocalText();
     // Behind a company proxy: http_proxy, https_proxy and no_proxy as the system sets them.

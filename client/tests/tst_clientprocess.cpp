@@ -286,13 +286,17 @@ private slots:
             QVERIFY(config.open(QIODevice::WriteOnly));
             config.write(damaged);
         }
+        // Without OpenGL the window is still drawn, in software.
+        qputenv("QT_XCB_GL_INTEGRATION", "none");
         QProcess *client = start();
+        qunsetenv("QT_XCB_GL_INTEGRATION");
         const unsigned long window = mainWindow(client);
         QVERIFY(window);
         QVERIFY(XWindows::requestClose(window));
         QVERIFY(client->waitForFinished(10000));
         QCOMPARE(client->exitStatus(), QProcess::NormalExit);
         QCOMPARE(client->exitCode(), 0);
+        QVERIFY(folder->readFile("client.log").contains("graphics: no OpenGL, views are composited in software"));
         QVERIFY(!folder->readFile("config.ini").contains("CloseAction"));
         QCOMPARE(folder->readFile("config.ini.damaged"), damaged);
 

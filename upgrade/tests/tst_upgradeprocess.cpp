@@ -208,7 +208,9 @@ private:
 private slots:
     void initTestCase()
     {
-        installer = "#!/bin/sh\n{ pwd; for a in \"$@\"; do echo \"$a\"; done; } > \""
+        // It also notes whether the updater's own graphics setting reached it.
+        installer = "#!/bin/sh\necho \"${QT_XCB_GL_INTEGRATION-unset}\" > \"" + recordFile().toUtf8() +
+            ".gl\"\n{ pwd; for a in \"$@\"; do echo \"$a\"; done; } > \""
             + recordFile().toUtf8() + ".part\" && mv \"" + recordFile().toUtf8() + ".part\" \""
             + recordFile().toUtf8() + "\"\n";
         // Several read buffers long and no whole number of them, so the checks see
@@ -502,6 +504,8 @@ private slots:
         QCOMPARE(client.exitStatus(), QProcess::CrashExit);
         QVERIFY(QTest::qWaitFor([&] { return installerRan(); }, 10000));
         QCOMPARE(installerRecord(), (QStringList{folder.path(), "/SILENT"}));
+        // The updater runs without OpenGL; the installer and the client it starts do not.
+        QCOMPARE(contentOf(recordFile() + ".gl"), QByteArray("unset\n"));
         QCOMPARE(contentOf(tempFile(name)), installer);
         QVERIFY(QFileInfo(tempFile(name)).permissions() & QFile::ExeOwner);
         QCOMPARE(leftovers(), QStringList());
