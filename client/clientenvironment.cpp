@@ -5,7 +5,6 @@
 
 #include <QCoreApplication>
 #include <QDebug>
-#include <QLibraryInfo>
 #include <QLocale>
 #include <QNetworkProxyFactory>
 #include <QOffscreenSurface>
@@ -27,7 +26,7 @@ bool installTranslations(QCoreApplication *app)
 {
     webProfile()->setHttpAcceptLanguage(QStringLiteral("zh-CN,zh"));
     auto *translator = new QTranslator(app);
-    const QString folder = QLibraryInfo::location(QLibraryInfo::TranslationsPath);
+    const QString folder = QtCompat::translationsPath();
     if (!translator->load(QStringLiteral("qtbase_zh_CN"), folder)) {
         qDebug() << "qt translation missing:" << folder;
         delete translator;

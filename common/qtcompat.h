@@ -5,6 +5,7 @@
 // when the including target links the module it needs (QT_<MODULE>_LIB).
 
 #include <QCoreApplication>
+#include <QLibraryInfo>
 #include <QtGlobal>
 
 #define MERVO_QT6 (QT_VERSION >= QT_VERSION_CHECK(6, 0, 0))
@@ -39,6 +40,16 @@ inline void useUtf8ForLocalText()
 {
 #if !MERVO_QT6
     QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
+#endif
+}
+
+// Where Qt's own translations are.
+inline QString translationsPath()
+{
+#if MERVO_QT6
+    return QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+#else
+    return QLibraryInfo::location(QLibraryInfo::TranslationsPath);
 #endif
 }
 

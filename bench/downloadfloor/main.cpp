@@ -2,6 +2,9 @@
 // its standard input, loads URL, whose answer is a download, and accepts it into FILE
 // DELAY_MS later (default 0; the client's save dialog takes that long). Logs "ready",
 // "requested", "accepted" and "finished STATE", then ends.
+#include "qtcompat.h"
+#include "webprofile.h"
+
 #include <QApplication>
 #include <QDebug>
 #include <QEventLoop>
@@ -9,7 +12,7 @@
 #include <QScreen>
 #include <QSocketNotifier>
 #include <QTimer>
-#include "qtcompat.h"
+#include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
 
@@ -22,7 +25,9 @@ int main(int argc, char *argv[])
     const QFileInfo target(QString::fromLocal8Bit(argv[2]));
     const int delayMs = argc > 3 ? QByteArray(argv[3]).toInt() : 0;
     QWebEngineView view;
-    QObject::connect(QWebEngineProfile::defaultProfile(), &QWebEngineProfile::downloadRequested,
+    // The client's profile: on Qt 6 the view's own default would keep nothing on disk.
+    view.setPage(new QWebEnginePage(webProfile(), &view));
+    QObject::connect(webProfile(), &QWebEngineProfile::downloadRequested,
                      &view, [&](QWebEngineDownloadRequest *item) {
                          qInfo("requested");
                          QtCompat::onDownloadFinished(item, &app, [item] {

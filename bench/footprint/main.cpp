@@ -15,12 +15,14 @@
 //   waiting   a waiting page first, in a small view over the view's middle, while the
 //             view's own page starts its renderer; then the URL in the view's page
 //   mmap      freed big buffers go back to the system (fixed glibc mmap threshold)
+#include "qtcompat.h"
+#include "webprofile.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QDebug>
 #include <QDir>
 #include <QLibrary>
-#include <QLibraryInfo>
 #include <QLocale>
 #include <QMainWindow>
 #include <QMenu>
@@ -59,10 +61,8 @@ int main(int argc, char *argv[])
         mallopt(M_MMAP_THRESHOLD, 256 * 1024);
 #endif
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    if (has("highdpi")) {
-        QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
-        QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
-    }
+    if (has("highdpi"))
+        QtCompat::enableHighDpiScaling();
     if (has("gles"))
         QCoreApplication::setAttribute(Qt::AA_UseOpenGLES);
     if (has("chinese"))
@@ -80,15 +80,14 @@ int main(int argc, char *argv[])
     if (has("proxy"))
         QNetworkProxyFactory::setUseSystemConfiguration(true);
     if (has("chinese")) {
-        QWebEngineProfile::defaultProfile()->setHttpAcceptLanguage(QStringLiteral("zh-CN,zh"));
+        webProfile()->setHttpAcceptLanguage(QStringLiteral("zh-CN,zh"));
         auto *translator = new QTranslator(&app);
         if (translator->load(QStringLiteral("qtbase_zh_CN"),
-                             QLibraryInfo::location(QLibraryInfo::TranslationsPath)))
+                             QtCompat::translationsPath()))
             QCoreApplication::installTranslator(translator);
     }
     if (has("pdf"))
-        QWebEngineProfile::defaultProfile()->settings()->setAttribute(QWebEngineSettings::PdfViewerEnabled,
-                                                            true);
+        webProfile()->settings()->setAttribute(QWebEngineSettings::PdfViewerEnabled, true);
     QSystemTrayIcon tray;
     QMenu menu;
     if (has("tray")) {
@@ -120,7 +119,7 @@ int main(int argc, char *argv[])
         window.setCentralWidget(central);
         shown = &window;
     }
-    auto *page = new QWebEnginePage(QWebEngineProfile::defaultProfile(), view);
+    auto *page = new QWebEnginePage(webProfile(), view);
     QObject bridge;
     if (has("channel")) {
         auto *channel = new QWebChannel(page);
