@@ -256,6 +256,7 @@ inline ContextMenuRequest lastContextMenuRequest(QWebEngineView *view)
 #include <QPrinter>
 
 #include <functional>
+#include <memory>
 
 namespace QtCompat {
 
